@@ -1,0 +1,40 @@
+#pragma once
+// The whole receiver, from samples to the received picture, with the state
+// that lives as long as the process.
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+
+#include "rx/bit_clock.hpp"
+#include "rx/frame_decoder.hpp"
+#include "rx/level_tracker.hpp"
+#include "rx/picture_view.hpp"
+
+// LineSink takes the completed lines (StoreLine, ResetPictureRow): the
+// received picture, or anything standing in front of it.
+template <class LineSink = PictureView>
+struct ReceiveChain {
+    explicit ReceiveChain(LineSink& sink) : decoder(sink) {}
+    ReceiveChain(const ReceiveChain&) = delete;  // the stages refer to each other
+    ReceiveChain& operator=(const ReceiveChain&) = delete;
+
+    FrameDecoder<LineSink> decoder;
+    BitClock<FrameDecoder<LineSink>> clock{decoder};
+    LevelTracker<BitClock<FrameDecoder<LineSink>>> tracker{clock};
+
+    // One poll's worth of samples, in order, at the given setting.
+    void Receive(std::int32_t samplesPerBit, std::span<const std::uint8_t> samples)
+    {
+        clock.SetSamplesPerBit(samplesPerBit);
+        for (std::uint8_t sample : samples) tracker.TrackSample(sample);
+    }
+};
+
+// "dc-offset %3d, max %3d, min %3d", each value truncated toward zero.
+template <class Tracker>
+int FormatLevelLine(const Tracker& tracker, char* out, std::size_t size)
+{
+    return std::snprintf(out, size, "dc-offset %3d, max %3d, min %3d", static_cast<int>(tracker.dcLevel),
+                         static_cast<int>(tracker.peakLevel), static_cast<int>(tracker.troughLevel));
+}

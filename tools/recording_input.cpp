@@ -1,0 +1,171 @@
+#include "tools/recording_input.hpp"
+
+#include <samplerate.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "common/samples.hpp"
+
+namespace {
+
+constexpr sf_count_t kChunkFrames = 4096;
+
+struct SndfileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+struct ResamplerDeleter {
+    void operator()(SRC_STATE* state) const { src_delete(state); }
+};
+using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
+using ResamplerPtr = std::unique_ptr<SRC_STATE, ResamplerDeleter>;
+
+bool IsPassThrough(const SF_INFO& info)
+{
+    return info.channels == 1 && info.samplerate == kSampleRate &&
+           (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8;
+}
+
+bool ReadPassThrough(SNDFILE* file, const SampleChunkSink& sink, std::string& error)
+{
+    std::vector<std::uint8_t> chunk(kChunkFrames);
+    for (;;) {
+        const sf_count_t got = sf_read_raw(file, chunk.data(), static_cast<sf_count_t>(chunk.size()));
+        if (got > 0) sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)));
+        if (got < static_cast<sf_count_t>(chunk.size())) break;
+    }
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
+        error = sf_strerror(file);
+        return false;
+    }
+    return true;
+}
+
+void HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink)
+{
+    bytes.resize(mono.size());
+    for (std::size_t i = 0; i < mono.size(); ++i) bytes[i] = SampleToUnsigned8(mono[i]);
+    if (!bytes.empty()) sink(bytes);
+}
+
+// Feeds mono input through the resampler until it is consumed.
+bool Resample(SRC_STATE* state, double ratio, std::span<float> input, bool endOfInput, std::vector<float>& output,
+              std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink, std::string& error)
+{
+    SRC_DATA data{};
+    data.data_in = input.data();
+    data.input_frames = static_cast<long>(input.size());
+    data.src_ratio = ratio;
+    data.end_of_input = endOfInput ? 1 : 0;
+    for (;;) {
+        data.data_out = output.data();
+        data.output_frames = static_cast<long>(output.size());
+        if (const int status = src_process(state, &data); status != 0) {
+            error = src_strerror(status);
+            return false;
+        }
+        HandOn(std::span<const float>(output.data(), static_cast<std::size_t>(data.output_frames_gen)), bytes, sink);
+        data.data_in += data.input_frames_used;
+        data.input_frames -= data.input_frames_used;
+        if (data.input_frames == 0 && (!endOfInput || data.output_frames_gen == 0)) return true;
+    }
+}
+
+bool ReadConverted(SNDFILE* file, const SF_INFO& info, const SampleChunkSink& sink, std::string& error)
+{
+    const bool resampling = info.samplerate != kSampleRate;
+    const double ratio = static_cast<double>(kSampleRate) / info.samplerate;
+    ResamplerPtr resampler;
+    if (resampling) {
+        if (src_is_valid_ratio(ratio) == 0) {
+            error = "sample rate " + std::to_string(info.samplerate) + " Hz is not supported";
+            return false;
+        }
+        int status = 0;
+        resampler.reset(src_new(SRC_SINC_MEDIUM_QUALITY, 1, &status));
+        if (!resampler) {
+            error = src_strerror(status);
+            return false;
+        }
+    }
+
+    const auto channels = static_cast<std::size_t>(info.channels);
+    std::vector<float> frames(static_cast<std::size_t>(kChunkFrames) * channels);
+    std::vector<float> mono(static_cast<std::size_t>(kChunkFrames));
+    std::vector<float> resampled(static_cast<std::size_t>(std::ceil(kChunkFrames * ratio)) + 16);
+    std::vector<std::uint8_t> bytes;
+    for (;;) {
+        const sf_count_t got = sf_readf_float(file, frames.data(), kChunkFrames);
+        const auto count = static_cast<std::size_t>(got > 0 ? got : 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (channels == 1) {
+                mono[i] = frames[i];
+                continue;
+            }
+            float sum = 0.0F;
+            for (std::size_t c = 0; c < channels; ++c) sum += frames[i * channels + c];
+            mono[i] = sum / static_cast<float>(channels);
+        }
+        const bool end = got < kChunkFrames;
+        const std::span<float> input(mono.data(), count);
+        if (!resampling) {
+            HandOn(input, bytes, sink);
+        } else if (!Resample(resampler.get(), ratio, input, end, resampled, bytes, sink, error)) {
+            return false;
+        }
+        if (end) break;
+    }
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
+        error = sf_strerror(file);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint8_t SampleToUnsigned8(float value)
+{
+    const double level = std::floor(static_cast<double>(value) * 128.0) + 128.0;
+    if (!(level >= 0.0)) return 0;  // also NaN
+    if (level > 255.0) return 255;
+    return static_cast<std::uint8_t>(level);
+}
+
+bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::string& error)
+{
+    SF_INFO info{};
+    SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
+    if (!file) {
+        error = sf_strerror(nullptr);
+        return false;
+    }
+    if (info.channels < 1 || info.samplerate < 1) {
+        error = "no audio channels or no sample rate";
+        return false;
+    }
+    // What a sound card would deliver already: handed on as raw bytes.
+    return IsPassThrough(info) ? ReadPassThrough(file.get(), sink, error)
+                               : ReadConverted(file.get(), info, sink, error);
+}
+
+bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error)
+{
+    std::vector<std::uint8_t> chunk(4096);
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got > 0) {
+            sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)));
+        } else if (got == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            error = std::strerror(errno);
+            return false;
+        }
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Recordings turned into the samples a sound card would deliver: unsigned
+// 8-bit mono at 22050 samples per second.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+using SampleChunkSink = std::function<void(std::span<const std::uint8_t>)>;
+
+// Reads any recording libsndfile reads, mixes its channels to mono,
+// resamples other rates to 22050 and hands the samples on in chunks, in
+// order. An 8-bit unsigned mono 22050 Hz WAV passes through byte for byte.
+// False with a reason in error when the file cannot be read; the chunks
+// handed on before a failure stand.
+bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::string& error);
+
+// Raw unsigned 8-bit mono samples at 22050/s from a file descriptor (standard
+// input), handed on as they arrive, until its end.
+bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error);
+
+// A sample in -1..1 as a sound card reduces it to 8 bits: floor(x * 128) + 128,
+// clamped (so 8- and 16-bit sources keep their top 8 bits exactly).
+std::uint8_t SampleToUnsigned8(float value);

@@ -1,0 +1,84 @@
+#pragma once
+// The over-the-air bit format: flags, bytes LSB first, bit stuffing, NRZI and
+// the self-synchronising scrambler 1 + x^12 + x^17. Every channel bit goes
+// straight to Synth::RenderBit.
+
+#include <cstdint>
+
+#include "common/picture.hpp"
+#include "tx/waveform_synth.hpp"
+
+template <class Synth = WaveformSynth>
+class FrameEncoder {
+public:
+    explicit FrameEncoder(Synth& synth) : synth_(synth) {}
+
+    // 20 flags and the start byte 0xFF.
+    void SendPreamble()
+    {
+        for (int i = 0; i < 20; ++i) SendFlag();
+        SendByte(0xFF);
+    }
+
+    // A flag and the 80 bytes of one row; 255 goes out as 254 so that the
+    // start byte stays unique.
+    void SendLinePacket(const PictureLine& line)
+    {
+        SendFlag();
+        for (std::uint8_t value : line) SendByte(value == 255 ? 254 : value);
+    }
+
+    // Line level in, channel bit out (the level reappears 18 bits later).
+    void ScrambleBit(std::uint32_t level)
+    {
+        scramblerRegister = (scramblerRegister << 1) | (level != 0 ? 1u : 0u);
+        // Branch-free form of "if bit 17 is set, invert bits 0 and 5".
+        scramblerRegister ^= ((scramblerRegister >> 17) & 1u) * 0x21u;
+        synth_.RenderBit((scramblerRegister >> 18) & 1u);
+    }
+
+    // Stuffing and NRZI for one data bit (0, or anything else for 1).
+    void SendDataBit(std::uint32_t bit)
+    {
+        if (bit == 0) {
+            lineLevel ^= 1u;
+            onesCount = 0;
+            ScrambleBit(lineLevel);
+        } else if (onesCount < 4) {
+            ++onesCount;
+            ScrambleBit(lineLevel);
+        } else {
+            onesCount = 0;
+            ScrambleBit(lineLevel);
+            lineLevel ^= 1u;  // the stuffed 0
+            ScrambleBit(lineLevel);
+        }
+    }
+
+    // 0x7E, the only place where six 1s follow one another unstuffed.
+    void SendFlag()
+    {
+        SendDataBit(0);
+        SendDataBit(1);
+        SendDataBit(1);
+        SendDataBit(1);
+        onesCount = 0;
+        SendDataBit(1);
+        SendDataBit(1);
+        SendDataBit(1);
+        SendDataBit(0);
+    }
+
+    void SendByte(std::uint32_t value)
+    {
+        for (int i = 0; i < 8; ++i) SendDataBit((value >> i) & 1u);
+    }
+
+    // Never reset: each transmission continues the streams of the one before.
+    std::uint32_t scramblerRegister = 0;
+    std::uint32_t lineLevel = 0;
+    std::uint8_t onesCount = 0;
+
+private:
+    Synth& synth_;
+};

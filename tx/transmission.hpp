@@ -1,0 +1,32 @@
+#pragma once
+// One whole transmission of a picture, as the transmitter sends it.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/picture.hpp"
+#include "tx/frame_encoder.hpp"
+#include "tx/waveform_synth.hpp"
+
+// Longest transmission at 4 samples per bit (45,769 channel bits).
+constexpr std::size_t kMaxTransmissionSamples = 183076;
+
+// The transmit chain with its state, which carries over between transmissions.
+struct TransmitChain {
+    explicit TransmitChain(const SamplesPerBit& samplesPerBit) : synth(samplesPerBit) {}
+    TransmitChain(const TransmitChain&) = delete;  // the encoder refers to the synth
+    TransmitChain& operator=(const TransmitChain&) = delete;
+
+    WaveformSynth synth;
+    FrameEncoder<> encoder{synth};
+};
+
+// Encodes the preamble and rows 0 to 59 into buffer, which must hold
+// kMaxTransmissionSamples; returns the number of samples written.
+inline std::size_t EncodeTransmission(TransmitChain& chain, const Picture& picture, std::uint8_t* buffer)
+{
+    chain.synth.SetWriteCursor(buffer);
+    chain.encoder.SendPreamble();
+    for (const PictureLine& line : picture) chain.encoder.SendLinePacket(line);
+    return static_cast<std::size_t>(chain.synth.WriteCursor() - buffer);
+}
