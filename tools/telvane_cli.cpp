@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "common/picture.hpp"
@@ -91,33 +92,39 @@ std::string_view BitrateLabel(std::int32_t samplesPerBit)
     return samplesPerBit == 2 ? "11000" : samplesPerBit == 3 ? "8250" : "5500";
 }
 
-// Options of the form "--name value" or "--name=value", then operands.
+// Options of the form "--name value" or "--name=value", anywhere among the
+// operands; "--" ends the options, and "-" alone is an operand.
 class Arguments {
 public:
     Arguments(int argc, char** argv, int first) : args_(argv + first, argv + argc) {}
 
-    // Next option name, or empty when only operands remain.
+    // The next option's name; false once every argument has been seen.
     bool NextOption(std::string& name)
     {
-        if (index_ >= args_.size()) return false;
-        const std::string_view arg = args_[index_];
-        if (arg == "--") {
-            ++index_;
-            return false;
+        while (index_ < args_.size()) {
+            const std::string_view arg = args_[index_++];
+            if (!optionsEnded_ && arg == "--") {
+                optionsEnded_ = true;
+                continue;
+            }
+            if (optionsEnded_ || arg.size() < 2 || arg[0] != '-') {
+                operands_.emplace_back(arg);
+                continue;
+            }
+            const auto equals = arg.find('=');
+            if (arg.starts_with("--") && equals != std::string_view::npos) {
+                name = std::string(arg.substr(0, equals));
+                pending_ = std::string(arg.substr(equals + 1));
+            } else {
+                name = std::string(arg);
+                pending_.reset();
+            }
+            return true;
         }
-        if (arg.size() < 2 || arg[0] != '-') return false;
-        ++index_;
-        const auto equals = arg.find('=');
-        if (arg.starts_with("--") && equals != std::string_view::npos) {
-            name = std::string(arg.substr(0, equals));
-            pending_ = std::string(arg.substr(equals + 1));
-        } else {
-            name = std::string(arg);
-            pending_.reset();
-        }
-        return true;
+        return false;
     }
 
+    // The value of the option just returned.
     std::optional<std::string> Value()
     {
         if (pending_) return std::exchange(pending_, std::nullopt);
@@ -125,25 +132,27 @@ public:
         return std::string(args_[index_++]);
     }
 
-    std::vector<std::string> Operands() const { return {args_.begin() + static_cast<long>(index_), args_.end()}; }
+    const std::vector<std::string>& Operands() const { return operands_; }
 
 private:
     std::vector<std::string_view> args_;
     std::size_t index_ = 0;
+    bool optionsEnded_ = false;
     std::optional<std::string> pending_;
+    std::vector<std::string> operands_;
 };
 
 // WavWriter's failures, as one line on standard error.
 class StderrMessages : public MessageBox {
 public:
     explicit StderrMessages(std::string file) : file_(std::move(file)) {}
-    void Show(WindowHandle, std::string_view text, std::string_view caption) override
+    void Show(WindowHandle, std::string_view text, std::string_view) override
     {
         const char* meaning = text == "CANTOPENFILE"    ? "cannot create or open the file for writing"
                               : text == "CANTWRITEWAVE" ? "cannot write the RIFF header"
                                                         : "cannot write the audio data";
-        std::fprintf(stderr, "telvane-cli: %s: %.*s %.*s: %s\n", file_.c_str(), static_cast<int>(caption.size()),
-                     caption.data(), static_cast<int>(text.size()), text.data(), meaning);
+        std::fprintf(stderr, "telvane-cli: %s: %.*s: %s\n", file_.c_str(), static_cast<int>(text.size()), text.data(),
+                     meaning);
     }
 
 private:
@@ -174,7 +183,7 @@ int Encode(Arguments& args)
             return UsageError("unknown option " + option + " for encode");
         }
     }
-    const std::vector<std::string> images = args.Operands();
+    const std::vector<std::string>& images = args.Operands();
     if (output.empty()) return UsageError("encode needs -o OUT.wav");
     if (images.empty()) return UsageError("encode needs at least one IMAGE");
 
@@ -291,7 +300,7 @@ int Decode(Arguments& args)
             return UsageError("unknown option " + option + " for decode");
         }
     }
-    const std::vector<std::string> recordings = args.Operands();
+    const std::vector<std::string>& recordings = args.Operands();
     if (recordings.empty()) return UsageError("decode needs at least one RECORDING (or - for standard input)");
 
     if (!directory.empty()) {

@@ -1,0 +1,270 @@
+// End-to-end tests of telvane-cli: the real program on real files.
+
+#include <gtest/gtest.h>
+#include <samplerate.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture/frame_reduction.hpp"
+#include "common/picture.hpp"
+#include "common/samples.hpp"
+#include "tx/transmission.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "telvane-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+
+    // Runs the tool with its arguments (single-quoted for the shell).
+    CliRun Cli(const std::vector<std::string>& args, const std::string& stdinFile = "") const
+    {
+        std::string command = std::string("'") + TELVANE_CLI + "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        command += " >'" + Path("stdout").string() + "' 2>'" + Path("stderr").string() + "'";
+        command += " <'" + (stdinFile.empty() ? std::string("/dev/null") : stdinFile) + "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")), Slurp(Path("stderr"))};
+    }
+
+    fs::path dir_;
+};
+
+Picture RandomPicture(unsigned seed)
+{
+    std::mt19937 random(seed);
+    Picture picture{};
+    for (PictureLine& line : picture)
+        for (std::uint8_t& value : line) value = static_cast<std::uint8_t>(random() % 256);
+    return picture;
+}
+
+void SaveGrey(const Picture& picture, const fs::path& path)
+{
+    QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
+    for (int y = 0; y < kPictureHeight; ++y)
+        for (int x = 0; x < kPictureWidth; ++x) image.scanLine(y)[x] = picture[y][x];
+    ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "png"));
+}
+
+Picture LoadGrey(const fs::path& path)
+{
+    const QImage image = QImage(QString::fromStdString(path.string())).convertToFormat(QImage::Format_Grayscale8);
+    EXPECT_EQ(image.width(), kPictureWidth);
+    EXPECT_EQ(image.height(), kPictureHeight);
+    Picture picture{};
+    for (int y = 0; y < kPictureHeight && y < image.height(); ++y)
+        for (int x = 0; x < kPictureWidth && x < image.width(); ++x) picture[y][x] = image.constScanLine(y)[x];
+    return picture;
+}
+
+// Rows 0 to 58 arrive exactly, with 255 sent as 254; row 59's tail only
+// leaves with the next transmission.
+void ExpectReceived(const Picture& sent, const Picture& received)
+{
+    for (int y = 0; y < kPictureHeight - 1; ++y)
+        for (int x = 0; x < kPictureWidth; ++x)
+            ASSERT_EQ(received[y][x], sent[y][x] == 255 ? 254 : sent[y][x]) << "row " << y << " column " << x;
+}
+
+std::vector<std::uint8_t> Transmissions(const std::vector<Picture>& pictures)
+{
+    SamplesPerBit samplesPerBit{4};
+    TransmitChain chain(samplesPerBit);
+    std::vector<std::uint8_t> samples;
+    std::vector<std::uint8_t> buffer(kMaxTransmissionSamples);
+    for (const Picture& picture : pictures) {
+        const std::size_t count = EncodeTransmission(chain, picture, buffer.data());
+        samples.insert(samples.end(), buffer.begin(), buffer.begin() + static_cast<long>(count));
+    }
+    return samples;
+}
+
+TEST_F(CliTest, RoundTripsPicturesAtEveryBitRate)
+{
+    const Picture first = RandomPicture(1);
+    const Picture second = RandomPicture(2);
+    SaveGrey(first, Path("first.png"));
+    SaveGrey(second, Path("second.png"));
+    for (const std::string bitrate : {"5500", "8250", "11000"}) {
+        SCOPED_TRACE(bitrate);
+        const CliRun encode = Cli({"encode", "--bitrate", bitrate, "-o", Path("tx.wav"), Path("first.png"),
+                                Path("second.png")});
+        ASSERT_EQ(encode.status, 0) << encode.err;
+        const fs::path out = Path("rx-" + bitrate);
+        // Options may follow the operands.
+        const CliRun decode = Cli({"decode", "--bitrate=" + bitrate, Path("tx.wav"), "-o", out});
+        ASSERT_EQ(decode.status, 0) << decode.err;
+        // The second picture has 59 rows when the recording ends; it is
+        // written all the same.
+        EXPECT_NE(decode.out.find("2 pictures, 119 lines"), std::string::npos) << decode.out;
+        ExpectReceived(first, LoadGrey(out / "rx0001.png"));
+        ExpectReceived(second, LoadGrey(out / "rx0002.png"));
+    }
+}
+
+TEST_F(CliTest, ReducesAFrameSizedColourImageAsACameraFrame)
+{
+    // Build the camera frame (bottom row first, blue-green-red) and the image
+    // from the same pixel colours.
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    QImage image(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            const int red = static_cast<int>(random() % 256), green = static_cast<int>(random() % 256),
+                      blue = static_cast<int>(random() % 256);
+            image.setPixel(x, y, qRgb(red, green, blue));
+            std::uint8_t* pixel = frame.data() + 480 * (kFrameHeight - 1 - y) + 3 * x;
+            pixel[0] = static_cast<std::uint8_t>(blue);
+            pixel[1] = static_cast<std::uint8_t>(green);
+            pixel[2] = static_cast<std::uint8_t>(red);
+        }
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(Path("colour.png").string()), "png"));
+    Picture expected{};
+    ReduceFrame(frame.data(), expected);
+
+    ASSERT_EQ(Cli({"encode", "-o", Path("tx.wav"), Path("colour.png")}).status, 0);
+    const CliRun decode = Cli({"decode", "--format", "pgm", "-o", Path("rx"), Path("tx.wav")});
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    const std::string pgm = Slurp(Path("rx") / "rx0001.pgm");
+    const std::string header = "P5\n80 60\n255\n";
+    ASSERT_EQ(pgm.size(), header.size() + 4800);
+    ASSERT_EQ(pgm.substr(0, header.size()), header);
+    Picture received{};
+    std::memcpy(received.data(), pgm.data() + header.size(), 4800);
+    ExpectReceived(expected, received);
+}
+
+TEST_F(CliTest, DecodesA16BitStereo48kHzRecording)
+{
+    const std::vector<Picture> sent = {RandomPicture(3), RandomPicture(4)};
+    const std::vector<std::uint8_t> samples = Transmissions(sent);
+
+    // As another program would record it: resampled to 48 kHz, two channels.
+    std::vector<float> in(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) in[i] = (samples[i] - 128) / 128.0F;
+    const double ratio = 48000.0 / kSampleRate;
+    std::vector<float> out(static_cast<std::size_t>(in.size() * ratio) + 1024);
+    SRC_DATA data{in.data(), out.data(), static_cast<long>(in.size()), static_cast<long>(out.size()), 0, 0, 1, ratio};
+    ASSERT_EQ(src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1), 0);
+    std::vector<float> stereo;
+    for (long i = 0; i < data.output_frames_gen; ++i) stereo.insert(stereo.end(), 2, out[i]);
+
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(Path("rec.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(sf_writef_float(file, stereo.data(), data.output_frames_gen), data.output_frames_gen);
+    sf_close(file);
+
+    const CliRun decode = Cli({"decode", "-o", Path("rx"), Path("rec.wav")});
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    ExpectReceived(sent[0], LoadGrey(Path("rx") / "rx0001.png"));
+    ExpectReceived(sent[1], LoadGrey(Path("rx") / "rx0002.png"));
+}
+
+TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
+{
+    const Picture sent = RandomPicture(5);
+    SaveGrey(sent, Path("sent.png"));
+    ASSERT_EQ(Cli({"encode", "--gap", "0.5", "-o", Path("tx.wav"), Path("sent.png"), Path("sent.png")}).status, 0);
+    // The samples follow the 44-byte header of the 8-bit file.
+    const std::string wav = Slurp(Path("tx.wav"));
+    std::ofstream(Path("raw.u8"), std::ios::binary).write(wav.data() + 44, static_cast<long>(wav.size() - 44));
+
+    const CliRun fromFile = Cli({"decode", "-o", Path("a"), Path("tx.wav")});
+    const CliRun fromStdin = Cli({"decode", "-o", Path("b"), "-"}, Path("raw.u8"));
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+    ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
+    for (const std::string name : {"rx0001.png", "rx0002.png"}) {
+        EXPECT_EQ(LoadGrey(Path("a") / name), LoadGrey(Path("b") / name)) << name;
+    }
+    ExpectReceived(sent, LoadGrey(Path("b") / "rx0002.png"));
+}
+
+TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
+{
+    std::ofstream(Path("not-an-image.png")) << "hello";
+    std::ofstream(Path("not-audio.wav")) << "RIFF but not really";
+    SaveGrey(RandomPicture(6), Path("ok.png"));
+    ASSERT_EQ(Cli({"encode", "-o", Path("ok.wav"), Path("ok.png"), Path("ok.png")}).status, 0);
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string named;  // what the message must name
+    } cases[] = {
+        {{"encode", "-o", Path("x.wav"), Path("missing.png")}, 1, Path("missing.png")},
+        {{"encode", "-o", Path("x.wav"), Path("not-an-image.png")}, 1, Path("not-an-image.png")},
+        {{"encode", "-o", Path("no/such/dir/x.wav"), Path("ok.png")}, 1, "CANTOPENFILE"},
+        {{"decode", "-o", Path("rx"), Path("not-audio.wav")}, 1, Path("not-audio.wav")},
+        {{"decode", "-o", Path("ok.png") / "sub", Path("ok.wav")}, 1, "cannot create directory"},
+        {{"encode", "--bitrate", "9600", "-o", Path("x.wav"), Path("ok.png")}, 2, "5500, 8250 or 11000"},
+        {{"encode", Path("ok.png")}, 2, "-o"},
+        {{"decode", "--format", "gif", Path("ok.wav")}, 2, "png or pgm"},
+        {{"decode"}, 2, "RECORDING"},
+        {{"transmit"}, 2, "transmit"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = Cli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args[0] << " " << c.named << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(Path("x.wav")));
+
+    // A good recording, then a bad one: the pictures of the first stay.
+    const CliRun mixed = Cli({"decode", "-o", Path("rx"), Path("ok.wav"), Path("not-audio.wav")});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_TRUE(fs::exists(Path("rx") / "rx0001.png"));
+}
+
+TEST_F(CliTest, HelpAndVersion)
+{
+    const CliRun help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* text : {"encode", "decode", "--bitrate", "--gap", "--format", "parec"})
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("telvane-cli ", 0), 0u);
+}
+
+}  // namespace
