@@ -20,7 +20,8 @@ void PutU32(std::uint8_t* out, std::uint32_t value)
 
 bool WriteAll(std::FILE* file, const void* data, std::size_t size)
 {
-    return std::fwrite(data, 1, size, file) == size;
+    // An empty span may carry a null pointer, which fwrite must not see.
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
 }
 
 // A chunk header: four-character identifier and little-endian size.
