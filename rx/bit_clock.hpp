@@ -7,10 +7,16 @@
 
 #include "rx/frame_decoder.hpp"
 
+struct BitClockState {
+    double clockPhase = 0.0;
+    double phaseIncrement = 25.0;
+    std::int32_t previousSampleBit = 0;
+};
+
 template <class Next = FrameDecoder<>>
-class BitClock {
+class BitClock : public BitClockState {
 public:
-    explicit BitClock(Next& next) : next_(next) {}
+    explicit BitClock(Next& next, const BitClockState& state = {}) : BitClockState(state), next_(next) {}
 
     // 100.0 / samplesPerBit as a double division (100/3 is not exact).
     void SetSamplesPerBit(std::int32_t samplesPerBit) { phaseIncrement = 100.0 / samplesPerBit; }
@@ -29,10 +35,6 @@ public:
             next_.DecodeBit(bit);
         }
     }
-
-    double clockPhase = 0.0;
-    double phaseIncrement = 25.0;
-    std::int32_t previousSampleBit = 0;
 
 private:
     Next& next_;

@@ -8,10 +8,17 @@
 
 #include "rx/bit_clock.hpp"
 
+struct LevelTrackerState {
+    double dcLevel = 128.0;
+    std::int32_t sliceThreshold = 128;
+    double peakLevel = 128.0;
+    double troughLevel = 128.0;
+};
+
 template <class Next = BitClock<>>
-class LevelTracker {
+class LevelTracker : public LevelTrackerState {
 public:
-    explicit LevelTracker(Next& next) : next_(next) {}
+    explicit LevelTracker(Next& next, const LevelTrackerState& state = {}) : LevelTrackerState(state), next_(next) {}
 
     // sample: one unsigned 8-bit sample, 0 to 255.
     void TrackSample(std::int32_t sample)
@@ -25,11 +32,6 @@ public:
         troughLevel += 0.1;
         next_.ClockSample(sample >= sliceThreshold ? 1 : 0);
     }
-
-    double dcLevel = 128.0;
-    std::int32_t sliceThreshold = 128;
-    double peakLevel = 128.0;
-    double troughLevel = 128.0;
 
 private:
     Next& next_;

@@ -14,8 +14,9 @@
 // LineSink takes the completed lines (StoreLine, ResetPictureRow): the
 // received picture, or anything standing in front of it.
 template <class LineSink = PictureView>
-struct ReceiveChain {
-    explicit ReceiveChain(LineSink& sink) : decoder(sink) {}
+class ReceiveChain {
+public:
+    explicit ReceiveChain(LineSink& sink) : decoder(sink), sink_(sink) {}
     ReceiveChain(const ReceiveChain&) = delete;  // the stages refer to each other
     ReceiveChain& operator=(const ReceiveChain&) = delete;
 
@@ -26,9 +27,22 @@ struct ReceiveChain {
     // One poll's worth of samples, in order, at the given setting.
     void Receive(std::int32_t samplesPerBit, std::span<const std::uint8_t> samples)
     {
-        clock.SetSamplesPerBit(samplesPerBit);
-        for (std::uint8_t sample : samples) tracker.TrackSample(sample);
+        // The poll runs on local stages with copies of the state, copied
+        // back at the end: the members could be aliased by the line's byte
+        // stores and by StoreLine, so they would be stored and reloaded at
+        // every sample.
+        FrameDecoder<LineSink> localDecoder(sink_, decoder);
+        BitClock<FrameDecoder<LineSink>> localClock(localDecoder, clock);
+        LevelTracker<BitClock<FrameDecoder<LineSink>>> localTracker(localClock, tracker);
+        localClock.SetSamplesPerBit(samplesPerBit);
+        for (std::uint8_t sample : samples) localTracker.TrackSample(sample);
+        static_cast<FrameDecoderState&>(decoder) = localDecoder;
+        static_cast<BitClockState&>(clock) = localClock;
+        static_cast<LevelTrackerState&>(tracker) = localTracker;
     }
+
+private:
+    LineSink& sink_;
 };
 
 // "dc-offset %3d, max %3d, min %3d", each value truncated toward zero.

@@ -8,10 +8,19 @@
 #include "common/picture.hpp"
 #include "tx/waveform_synth.hpp"
 
+// Never reset: each transmission continues the streams of the one before.
+struct FrameEncoderState {
+    std::uint32_t scramblerRegister = 0;
+    std::uint32_t lineLevel = 0;
+    std::uint8_t onesCount = 0;
+};
+
 template <class Synth = WaveformSynth>
-class FrameEncoder {
+class FrameEncoder : public FrameEncoderState {
 public:
-    explicit FrameEncoder(Synth& synth) : synth_(synth) {}
+    explicit FrameEncoder(Synth& synth, const FrameEncoderState& state = {}) : FrameEncoderState(state), synth_(synth)
+    {
+    }
 
     // 20 flags and the start byte 0xFF.
     void SendPreamble()
@@ -31,9 +40,11 @@ public:
     // Line level in, channel bit out (the level reappears 18 bits later).
     void ScrambleBit(std::uint32_t level)
     {
-        scramblerRegister = (scramblerRegister << 1) | (level != 0 ? 1u : 0u);
-        // Branch-free form of "if bit 17 is set, invert bits 0 and 5".
-        scramblerRegister ^= ((scramblerRegister >> 17) & 1u) * 0x21u;
+        // Shift the level in, then invert bits 0 and 5 if bit 17 is set. Bit
+        // 17 after the shift is bit 16 before it: taken from the old value,
+        // the feedback need not wait for the shift.
+        const std::uint32_t feedback = ((scramblerRegister >> 16) & 1u) * 0x21u;
+        scramblerRegister = ((scramblerRegister << 1) | (level != 0 ? 1u : 0u)) ^ feedback;
         synth_.RenderBit((scramblerRegister >> 18) & 1u);
     }
 
@@ -73,11 +84,6 @@ public:
     {
         for (int i = 0; i < 8; ++i) SendDataBit((value >> i) & 1u);
     }
-
-    // Never reset: each transmission continues the streams of the one before.
-    std::uint32_t scramblerRegister = 0;
-    std::uint32_t lineLevel = 0;
-    std::uint8_t onesCount = 0;
 
 private:
     Synth& synth_;

@@ -25,8 +25,16 @@ struct TransmitChain {
 // kMaxTransmissionSamples; returns the number of samples written.
 inline std::size_t EncodeTransmission(TransmitChain& chain, const Picture& picture, std::uint8_t* buffer)
 {
-    chain.synth.SetWriteCursor(buffer);
-    chain.encoder.SendPreamble();
-    for (const PictureLine& line : picture) chain.encoder.SendLinePacket(line);
-    return static_cast<std::size_t>(chain.synth.WriteCursor() - buffer);
+    // Encoded by local stages with copies of the state, copied back at the
+    // end: the sample stores (std::uint8_t) could alias the members, which
+    // would then be stored and reloaded at every sample.
+    WaveformSynth synth(chain.synth);
+    FrameEncoder<> encoder(synth, chain.encoder);
+    synth.SetWriteCursor(buffer);
+    encoder.SendPreamble();
+    for (const PictureLine& line : picture) encoder.SendLinePacket(line);
+    chain.synth.previousChannelBit = synth.previousChannelBit;
+    chain.synth.SetWriteCursor(synth.WriteCursor());
+    static_cast<FrameEncoderState&>(chain.encoder) = encoder;
+    return static_cast<std::size_t>(synth.WriteCursor() - buffer);
 }
