@@ -1,0 +1,93 @@
+#pragma once
+// Records every file played, with its contents at the time and when it was
+// played. Playback can be held: PlaySync then blocks until released, as a
+// sound that is still playing does.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/sound_player.hpp"
+
+class FakeSoundPlayer : public SoundPlayer {
+public:
+    struct Played {
+        std::string fileName;
+        std::vector<std::uint8_t> contents;
+        std::chrono::steady_clock::time_point start;
+    };
+
+    void PlaySync(const std::string& fileName) override
+    {
+        std::vector<std::uint8_t> contents;
+        if (std::filesystem::is_regular_file(fileName)) {
+            std::ifstream file(fileName, std::ios::binary);
+            contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        }
+        std::unique_lock lock(mutex_);
+        played_.push_back({fileName, std::move(contents), std::chrono::steady_clock::now()});
+        ++playing_;
+        if (playing_ > mostAtOnce_) mostAtOnce_ = playing_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return !hold_ || shutDown_; });
+        --playing_;
+        ++finished_;
+        changed_.notify_all();
+    }
+
+    void Shutdown() override
+    {
+        std::lock_guard lock(mutex_);
+        shutDown_ = true;
+        changed_.notify_all();
+    }
+
+    void Hold(bool hold)
+    {
+        std::lock_guard lock(mutex_);
+        hold_ = hold;
+        changed_.notify_all();
+    }
+
+    // Waits (up to 10 s) until at least count sounds have started.
+    bool WaitForStarts(std::size_t count)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return played_.size() >= count; });
+    }
+
+    std::vector<Played> Sounds()
+    {
+        std::lock_guard lock(mutex_);
+        return played_;
+    }
+
+    std::size_t Finished()
+    {
+        std::lock_guard lock(mutex_);
+        return finished_;
+    }
+
+    // The most sounds that were ever playing at the same time.
+    int MostAtOnce()
+    {
+        std::lock_guard lock(mutex_);
+        return mostAtOnce_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Played> played_;
+    std::size_t finished_ = 0;
+    int playing_ = 0;
+    int mostAtOnce_ = 0;
+    bool hold_ = false;
+    bool shutDown_ = false;
+};

@@ -1,0 +1,133 @@
+#include "tx/transmit_scheduler.hpp"
+
+#include <cstdio>
+#include <new>
+#include <system_error>
+
+#include "common/command_codes.hpp"
+
+namespace {
+constexpr std::int32_t kPortItems[] = {command::kPortCom1, command::kPortCom2, command::kPortNone};
+}
+
+TransmitScheduler::TransmitScheduler(const SamplesPerBit& samplesPerBit, PttPort& port, Ui& ui, SoundPlayer& player,
+                                     std::chrono::milliseconds pause)
+    : port_(port), ui_(ui), player_(player), pause_(pause), chain_(samplesPerBit), writer_(ui)
+{
+}
+
+TransmitScheduler::~TransmitScheduler()
+{
+    {
+        std::lock_guard lock(threadMutex_);
+        stopFlag_ = 1;
+    }
+    stopRequested_.notify_all();
+    player_.Shutdown();
+    if (transmitThread_.joinable()) transmitThread_.join();
+}
+
+std::int32_t TransmitScheduler::HandOffPicture(WindowHandle owner, const Picture& picture)
+{
+    std::lock_guard lock(pictureMutex_);
+    ownerWindow_ = owner;
+    (pictureSelector_ == 1 ? pictureHalfB_ : pictureHalfA_) = picture;
+    newPicture_ = 1;
+    return 1;
+}
+
+void TransmitScheduler::StartTransmitting()
+{
+    {
+        std::lock_guard lock(threadMutex_);
+        stopFlag_ = 0;
+        if (!threadRunning_) {
+            // A previous thread, if any, has left its loop; joining it does
+            // not wait for more than its return.
+            if (transmitThread_.joinable()) transmitThread_.join();
+            // Without a buffer the thread runs and only pauses.
+            sampleBuffer_.reset(new (std::nothrow) std::uint8_t[kSampleBufferSize]);
+            threadRunning_ = true;
+            try {
+                transmitThread_ = std::thread(&TransmitScheduler::ThreadLoop, this);
+            } catch (const std::system_error&) {
+                // Nothing is sent; the menu still shows transmitting on.
+                threadRunning_ = false;
+                sampleBuffer_.reset();
+            }
+        }
+    }
+    port_.KeyingOn();
+}
+
+void TransmitScheduler::StopTransmitting()
+{
+    {
+        std::lock_guard lock(threadMutex_);
+        stopFlag_ = 1;
+    }
+    stopRequested_.notify_all();
+    port_.KeyingOff();
+}
+
+void TransmitScheduler::ToggleSendNbtv()
+{
+    if (transmitting == 1) {
+        StopTransmitting();
+        port_.OpenPort("close");
+        transmitting = 0;
+        for (std::int32_t item : kPortItems) ui_.EnableMenuItem(item, true);
+        ui_.CheckMenuItem(command::kSendNbtv, false);
+        return;
+    }
+    // The result is not looked at: an absent port means transmitting unkeyed.
+    if (port_.portSelection == 1) port_.OpenPort("COM1:");
+    if (port_.portSelection == 2) port_.OpenPort("COM2:");
+    StartTransmitting();
+    transmitting = 1;
+    for (std::int32_t item : kPortItems) ui_.EnableMenuItem(item, false);
+    ui_.CheckMenuItem(command::kSendNbtv, true);
+}
+
+std::int32_t TransmitScheduler::TransmitOnce()
+{
+    WindowHandle owner = nullptr;
+    const Picture* half = nullptr;
+    {
+        std::lock_guard lock(pictureMutex_);
+        if (newPicture_ == 1) {
+            newPicture_ = 0;
+            pictureSelector_ = pictureSelector_ == 1 ? 2 : 1;
+        }
+        owner = ownerWindow_;
+        // Hand-offs write the other half only, so this one needs no lock.
+        half = pictureSelector_ == 1 ? &pictureHalfA_ : &pictureHalfB_;
+    }
+    if (!sampleBuffer_) return 0;
+
+    const std::size_t count = EncodeTransmission(chain_, *half, sampleBuffer_.get());
+    fileCounter_ = fileCounter_ + 1 == 20 ? 0 : fileCounter_ + 1;
+    std::snprintf(fileName_, sizeof fileName_, "nbtv%02d.wav", static_cast<int>(fileCounter_ % 20));
+    writer_.WriteWavFile(owner, fileName_, {sampleBuffer_.get(), count}, kSampleRate);
+    player_.PlaySync(fileName_);
+    return 1;
+}
+
+bool TransmitScheduler::ThreadActive()
+{
+    std::lock_guard lock(threadMutex_);
+    return threadRunning_;
+}
+
+void TransmitScheduler::ThreadLoop()
+{
+    std::unique_lock lock(threadMutex_);
+    while (stopFlag_ == 0) {
+        lock.unlock();
+        TransmitOnce();
+        lock.lock();
+        stopRequested_.wait_for(lock, pause_, [this] { return stopFlag_ != 0; });
+    }
+    sampleBuffer_.reset();
+    threadRunning_ = false;
+}

@@ -1,0 +1,93 @@
+#pragma once
+// "Send NBTV": while it is on, a transmit thread encodes the newest handed-off
+// picture, writes it to the next of "nbtv00.wav" … "nbtv19.wav", plays it
+// synchronously and pauses, in a loop. A double picture buffer under one
+// lock decouples the capture rate from the transmit rate.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "common/picture.hpp"
+#include "common/samples.hpp"
+#include "platform/sound_player.hpp"
+#include "platform/ui.hpp"
+#include "platform/window_handle.hpp"
+#include "tx/ptt_port.hpp"
+#include "tx/transmission.hpp"
+#include "tx/wav_writer.hpp"
+
+class TransmitScheduler {
+public:
+    static constexpr std::chrono::milliseconds kPause{1000};
+
+    TransmitScheduler(const SamplesPerBit& samplesPerBit, PttPort& port, Ui& ui, SoundPlayer& player,
+                      std::chrono::milliseconds pause = kPause);
+    // Ends a running transmit thread: the pause is cut short and so is the
+    // sound being played. A message box the thread waits on must have been
+    // released by the Ui first.
+    ~TransmitScheduler();
+    TransmitScheduler(const TransmitScheduler&) = delete;
+    TransmitScheduler& operator=(const TransmitScheduler&) = delete;
+
+    // User-interface thread: copies the picture into the half the thread is
+    // not encoding; owner becomes the owner of later failure boxes. Returns 1.
+    std::int32_t HandOffPicture(WindowHandle owner, const Picture& picture);
+
+    // Start keys the radio once the thread runs; stop unkeys it at once and
+    // returns without waiting for the thread, which ends after its current
+    // transmission (a stop cuts only the pause short).
+    void StartTransmitting();
+    void StopTransmitting();
+
+    // The "Send NBTV" menu command.
+    void ToggleSendNbtv();
+
+    // One cycle's work without the pause: 1 when a transmission was encoded,
+    // written and played, 0 when there was no sample buffer.
+    std::int32_t TransmitOnce();
+
+    // True while a transmit thread exists that has not ended its loop.
+    bool ThreadActive();
+
+    // 1 while "Send NBTV" is on; frame reduction hands pictures off only then.
+    std::int32_t transmitting = 0;
+
+private:
+    void ThreadLoop();
+
+    PttPort& port_;
+    Ui& ui_;
+    SoundPlayer& player_;
+    const std::chrono::milliseconds pause_;
+
+    // The transmit thread's own: encoder state, file rotation.
+    TransmitChain chain_;
+    WavWriter writer_;
+    std::int32_t fileCounter_ = 0;  // number of the file written last
+    char fileName_[16] = {};
+
+    // The double buffer. Selector 1: the thread encodes half A and hand-offs
+    // go into half B; 2: the other way round.
+    std::mutex pictureMutex_;
+    Picture pictureHalfA_{};
+    Picture pictureHalfB_{};
+    std::int32_t pictureSelector_ = 1;
+    std::int32_t newPicture_ = 0;
+    WindowHandle ownerWindow_ = nullptr;
+
+    // The thread's life. At most one thread exists: a start while the last
+    // one is still in its final transmission or pause lets that thread carry
+    // on instead of starting another. The sample buffer belongs to the
+    // running thread, which releases it as it ends.
+    std::mutex threadMutex_;
+    std::condition_variable stopRequested_;
+    std::atomic<std::int32_t> stopFlag_{0};
+    bool threadRunning_ = false;
+    std::unique_ptr<std::uint8_t[]> sampleBuffer_;
+    std::thread transmitThread_;
+};
