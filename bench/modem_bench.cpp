@@ -126,8 +126,10 @@ ReceiveInput MakeReceiveInput(std::int32_t samplesPerBit)
 void FeedInPolls(ReceiveChain<PictureView>& chain, const ReceiveInput& input)
 {
     const std::span<const std::uint8_t> all(input.samples);
-    for (std::size_t at = 0; at < all.size(); at += kPollSamples)
-        chain.Receive(input.samplesPerBit, all.subspan(at, std::min(kPollSamples, all.size() - at)));
+    for (std::size_t at = 0; at < all.size(); at += kPollSamples) {
+        chain.SetSamplesPerBit(input.samplesPerBit);
+        chain.Receive(all.subspan(at, std::min(kPollSamples, all.size() - at)));
+    }
 }
 
 // TrackSample -> ClockSample -> DecodeBit -> StoreLine over every sample,

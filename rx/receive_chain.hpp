@@ -24,8 +24,11 @@ public:
     BitClock<FrameDecoder<LineSink>> clock{decoder};
     LevelTracker<BitClock<FrameDecoder<LineSink>>> tracker{clock};
 
-    // One poll's worth of samples, in order, at the given setting.
-    void Receive(std::int32_t samplesPerBit, std::span<const std::uint8_t> samples)
+    // Samples per bit of the samples that follow: 2, 3 or 4.
+    void SetSamplesPerBit(std::int32_t samplesPerBit) { clock.SetSamplesPerBit(samplesPerBit); }
+
+    // Samples as recorded, in order.
+    void Receive(std::span<const std::uint8_t> samples)
     {
         // The poll runs on local stages with copies of the state, copied
         // back at the end: the members could be aliased by the line's byte
@@ -34,7 +37,6 @@ public:
         FrameDecoder<LineSink> localDecoder(sink_, decoder);
         BitClock<FrameDecoder<LineSink>> localClock(localDecoder, clock);
         LevelTracker<BitClock<FrameDecoder<LineSink>>> localTracker(localClock, tracker);
-        localClock.SetSamplesPerBit(samplesPerBit);
         for (std::uint8_t sample : samples) localTracker.TrackSample(sample);
         static_cast<FrameDecoderState&>(decoder) = localDecoder;
         static_cast<BitClockState&>(clock) = localClock;

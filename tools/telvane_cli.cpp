@@ -311,8 +311,9 @@ int Decode(Arguments& args)
 
     PictureFiles pictures(directory, format);
     ReceiveChain<PictureFiles> chain(pictures);
+    chain.SetSamplesPerBit(samplesPerBit);
     const SampleChunkSink feed = [&](std::span<const std::uint8_t> chunk) {
-        if (!pictures.Failed()) chain.Receive(samplesPerBit, chunk);
+        if (!pictures.Failed()) chain.Receive(chunk);
     };
     for (const std::string& recording : recordings) {
         std::string error;

@@ -38,11 +38,12 @@ std::vector<std::vector<PictureLine>> Received(const std::vector<FakeSoundPlayer
 {
     LineRecorder recorder;
     ReceiveChain<LineRecorder> chain(recorder);
+    chain.SetSamplesPerBit(4);
     std::vector<std::vector<PictureLine>> pictures;
     for (const auto& sound : sounds) {
         recorder.lines.clear();
         EXPECT_GT(sound.contents.size(), 44u) << sound.fileName;
-        if (sound.contents.size() > 44) chain.Receive(4, std::span(sound.contents).subspan(44));
+        if (sound.contents.size() > 44) chain.Receive(std::span(sound.contents).subspan(44));
         // The first line to complete is the previous transmission's last.
         if (!pictures.empty() && !recorder.lines.empty()) recorder.lines.erase(recorder.lines.begin());
         recorder.lines.resize(kPictureHeight - 1);

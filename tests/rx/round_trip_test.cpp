@@ -62,7 +62,8 @@ void Receive(ReceiveChain<LineRecorder>& receiver, const std::vector<Transmissio
         const std::span<const std::uint8_t> samples(t.samples);
         for (std::size_t at = 0, n = 0; at < samples.size(); at += n) {
             n = std::min(pollSize(random), samples.size() - at);
-            receiver.Receive(t.samplesPerBit, samples.subspan(at, n));
+            receiver.SetSamplesPerBit(t.samplesPerBit);
+            receiver.Receive(samples.subspan(at, n));
         }
     }
 }

@@ -1,0 +1,78 @@
+#pragma once
+// Live reception: the sound card records into a 3-second ring, and every
+// timer tick hands the samples recorded since the last tick, in order, to
+// the receive chain. Also the "RX" menu toggle. User-interface thread only.
+
+#include <cstdint>
+
+#include "common/command_codes.hpp"
+#include "common/samples.hpp"
+#include "platform/sound_input.hpp"
+#include "platform/ui.hpp"
+#include "rx/receive_chain.hpp"
+
+// Receiver: SetSamplesPerBit(int32_t) and Receive(span of samples).
+template <class Receiver = ReceiveChain<>>
+class AudioCapture {
+public:
+    AudioCapture(SoundInput& input, Ui& ui, const SamplesPerBit& samplesPerBit, Receiver& receiver)
+        : input_(input), ui_(ui), samplesPerBit_(samplesPerBit), receiver_(receiver)
+    {
+    }
+
+    // 0 when capture runs, 1 when it could not be started.
+    std::int32_t StartAudioCapture()
+    {
+        lastReadOffset = 0;
+        return input_.Start() ? 0 : 1;
+    }
+
+    void StopAudioCapture() { input_.Stop(); }
+
+    // Hands on every sample recorded since the last poll. A failed position
+    // or lock hands on nothing; the next poll starts from the same offset.
+    void PollAudioCapture()
+    {
+        receiver_.SetSamplesPerBit(samplesPerBit_.load(std::memory_order_relaxed));
+        std::uint32_t position = 0;
+        if (!input_.ReadPosition(position)) return;
+        // More than a whole ring since the last poll is lost without notice.
+        const std::uint32_t count =
+            position >= lastReadOffset ? position - lastReadOffset : kCaptureRingSize - lastReadOffset + position;
+        CaptureRegions regions;
+        if (!input_.Lock(lastReadOffset, count, regions)) return;
+        lastReadOffset = position;
+        receiver_.Receive(regions.first);
+        receiver_.Receive(regions.second);
+        input_.Unlock(regions);
+    }
+
+    // The "RX" menu command. A failed start leaves the check mark on, so the
+    // next command only removes it and the one after tries again.
+    void ToggleReceive(WindowHandle mainWindow)
+    {
+        if (receiveWanted == 1) {
+            ui_.CheckMenuItem(command::kReceive, false);
+            receiveWanted = 0;
+            if (receiverNotRunning == 0) StopAudioCapture();
+            receiverNotRunning = 1;
+            return;
+        }
+        ui_.CheckMenuItem(command::kReceive, true);
+        receiveWanted = 1;
+        receiverNotRunning = StartAudioCapture();
+        if (receiverNotRunning != 0) ui_.Show(mainWindow, "could not start recording", "error");
+    }
+
+    std::uint32_t lastReadOffset = 0;
+    // Follows the "RX" check mark, on at start.
+    std::int32_t receiveWanted = 1;
+    // 0 while capture runs; the timer polls only then.
+    std::int32_t receiverNotRunning = 1;
+
+private:
+    SoundInput& input_;
+    Ui& ui_;
+    const SamplesPerBit& samplesPerBit_;
+    Receiver& receiver_;
+};
