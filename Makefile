@@ -17,8 +17,12 @@ build: deps
 run: build
 	@scripts/demo
 
+# The threaded parts run once more under ThreadSanitizer.
 test: build
 	@ctest --preset release
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan --target core_tests
+	@ctest --preset tsan -R '^(TransmitScheduler|AudioCapture)'
 
 bench: build
 	@build/bin/telvane-bench
