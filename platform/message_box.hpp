@@ -10,4 +10,9 @@ class MessageBox {
 public:
     virtual ~MessageBox() = default;
     virtual void Show(WindowHandle owner, std::string_view text, std::string_view caption) = 0;
+    // The same with an exclamation icon.
+    virtual void ShowExclamation(WindowHandle owner, std::string_view text, std::string_view caption)
+    {
+        Show(owner, text, caption);
+    }
 };

@@ -22,9 +22,9 @@ namespace {
 
 QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-void RunBox(QWidget* owner, const QString& text, const QString& caption)
+void RunBox(QWidget* owner, const QString& text, const QString& caption, bool exclamation)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    QMessageBox box(exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
     box.exec();
 }
 
@@ -36,9 +36,19 @@ QtMessageBox::~QtMessageBox() = default;
 
 void QtMessageBox::Show(WindowHandle owner, std::string_view text, std::string_view caption)
 {
+    ShowBox(owner, text, caption, false);
+}
+
+void QtMessageBox::ShowExclamation(WindowHandle owner, std::string_view text, std::string_view caption)
+{
+    ShowBox(owner, text, caption, true);
+}
+
+void QtMessageBox::ShowBox(WindowHandle owner, std::string_view text, std::string_view caption, bool exclamation)
+{
     auto* parent = static_cast<QWidget*>(owner);
     if (QThread::currentThread() == guiContext_->thread()) {
-        RunBox(parent, FromView(text), FromView(caption));
+        RunBox(parent, FromView(text), FromView(caption), exclamation);
         return;
     }
 
@@ -49,12 +59,12 @@ void QtMessageBox::Show(WindowHandle owner, std::string_view text, std::string_v
     if (shared_->shutDown) return;
     QMetaObject::invokeMethod(
         guiContext_.get(),
-        [shared = shared_, done, parent, text = FromView(text), caption = FromView(caption)] {
+        [shared = shared_, done, parent, exclamation, text = FromView(text), caption = FromView(caption)] {
             {
                 std::lock_guard skip(shared->mutex);
                 if (shared->shutDown) return;
             }
-            RunBox(parent, text, caption);
+            RunBox(parent, text, caption, exclamation);
             std::lock_guard finished(shared->mutex);
             *done = true;
             shared->changed.notify_all();

@@ -1,5 +1,5 @@
 #pragma once
-// Modal message boxes (no icon, only OK) shown on the GUI thread. A call
+// Modal message boxes (only OK) shown on the GUI thread. A call
 // from another thread waits until its box is dismissed, or until Shutdown.
 // Make and destroy it on the GUI thread, after the QApplication exists.
 
@@ -17,6 +17,7 @@ public:
 
     // owner is the parent QWidget*, or null.
     void Show(WindowHandle owner, std::string_view text, std::string_view caption) override;
+    void ShowExclamation(WindowHandle owner, std::string_view text, std::string_view caption) override;
 
     // From any thread, as the process ends: every thread waiting in Show
     // returns at once, boxes not yet shown are dropped, and later Show calls
@@ -24,6 +25,8 @@ public:
     void Shutdown();
 
 private:
+    void ShowBox(WindowHandle owner, std::string_view text, std::string_view caption, bool exclamation);
+
     struct Shared;
     std::shared_ptr<Shared> shared_;
     // Lives on the GUI thread and receives the boxes asked for elsewhere;

@@ -1,5 +1,6 @@
 #pragma once
-// Records menu states and message boxes. A box can be held open: Show then
+// Records menu states, appended items, titles and message boxes; with a
+// CallLog, also the order of the calls. A box can be held open: Show then
 // blocks its caller until the test dismisses it, as a real modal box does.
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/call_log.hpp"
 #include "platform/ui.hpp"
 
 class FakeUi : public Ui {
@@ -18,15 +20,55 @@ public:
         WindowHandle owner;
         std::string text;
         std::string caption;
+        bool exclamation = false;
     };
 
-    void CheckMenuItem(std::int32_t command, bool isChecked) override { checked[command] = isChecked; }
-    void EnableMenuItem(std::int32_t command, bool isEnabled) override { enabled[command] = isEnabled; }
+    struct Item {
+        int popup;
+        std::int32_t command;
+        std::string text;
+    };
+
+    void CheckMenuItem(std::int32_t command, bool isChecked) override
+    {
+        checked[command] = isChecked;
+        Log((isChecked ? "check " : "uncheck ") + std::to_string(command));
+    }
+    void EnableMenuItem(std::int32_t command, bool isEnabled) override
+    {
+        enabled[command] = isEnabled;
+        Log((isEnabled ? "enable " : "gray ") + std::to_string(command));
+    }
+    void AppendMenuItem(int popup, std::int32_t command, std::string_view text) override
+    {
+        appended.push_back({popup, command, std::string(text)});
+        Log("append " + std::to_string(command) + " " + std::string(text));
+    }
+    void DrawMenuBar() override
+    {
+        ++menuBarDraws;
+        Log("draw menu bar");
+    }
+    void SetTitle(std::string_view title) override
+    {
+        titles.emplace_back(title);
+        Log("title " + std::string(title));
+    }
 
     void Show(WindowHandle owner, std::string_view text, std::string_view caption) override
     {
+        ShowBox(owner, text, caption, false);
+    }
+    void ShowExclamation(WindowHandle owner, std::string_view text, std::string_view caption) override
+    {
+        ShowBox(owner, text, caption, true);
+    }
+
+    void ShowBox(WindowHandle owner, std::string_view text, std::string_view caption, bool exclamation)
+    {
+        Log("box " + std::string(caption));
         std::unique_lock lock(mutex_);
-        boxes_.push_back({owner, std::string(text), std::string(caption)});
+        boxes_.push_back({owner, std::string(text), std::string(caption), exclamation});
         changed_.notify_all();
         changed_.wait(lock, [this] { return !holdBoxes_ || dismissed_ >= boxes_.size(); });
     }
@@ -60,8 +102,17 @@ public:
 
     std::map<std::int32_t, bool> checked;
     std::map<std::int32_t, bool> enabled;
+    std::vector<Item> appended;
+    std::vector<std::string> titles;
+    int menuBarDraws = 0;
+    CallLog* log = nullptr;
 
 private:
+    void Log(std::string call)
+    {
+        if (log) log->Add(std::move(call));
+    }
+
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Box> boxes_;

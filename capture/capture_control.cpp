@@ -1,0 +1,174 @@
+#include "capture/capture_control.hpp"
+
+#include <cstdio>
+
+#include "common/command_codes.hpp"
+
+namespace {
+
+constexpr int kPlaceX = 10;
+constexpr int kPlaceY = 10;
+constexpr int kPlaceWidth = 160;
+constexpr int kPlaceHeight = 120;
+
+}  // namespace
+
+CaptureControl::CaptureControl(CapturePlatform& platform, Ui& ui, ShellState& shell, FrameHandler& frames)
+    : platform_(platform), ui_(ui), shell_(shell), frames_(frames)
+{
+}
+
+void CaptureControl::CaptureCreate(WindowHandle mainWindow)
+{
+    // A failed creation is not reported: every request below is then skipped
+    // by its validity test.
+    captureWindow = platform_.CreateCaptureWindow("Capture Window", mainWindow, 0, 0, 320, 240);
+
+    if (platform_.IsWindow(captureWindow)) platform_.SetErrorCallback(captureWindow, this);
+    if (platform_.IsWindow(captureWindow)) platform_.SetStatusCallback(captureWindow, this);
+    if (platform_.IsWindow(captureWindow)) platform_.SetFrameCallback(captureWindow, &frames_);
+
+    bool firstFound = false;
+    for (int index = 0; index < CapturePlatform::kDriverCount; ++index) {
+        char name[CapturePlatform::kDriverNameSize] = {};
+        if (!platform_.GetDriverDescription(index, name, sizeof name)) continue;
+
+        char item[CapturePlatform::kDriverNameSize + 16];
+        std::snprintf(item, sizeof item, "&%d %s", index, name);
+        ui_.AppendMenuItem(kOptionsPopup, command::kFirstDriver + index, item);
+
+        // Only the first driver found is tried, even when it refuses.
+        if (firstFound) continue;
+        firstFound = true;
+        if (platform_.IsWindow(captureWindow) && platform_.DriverConnect(captureWindow, index) != 0) {
+            ui_.CheckMenuItem(command::kFirstDriver + index, true);
+            currentDriver = static_cast<std::uint16_t>(index);
+        }
+    }
+}
+
+void CaptureControl::CapturePlace()
+{
+    platform_.MoveWindow(captureWindow, kPlaceX, kPlaceY, kPlaceWidth, kPlaceHeight);
+}
+
+void CaptureControl::CaptureRefresh(WindowHandle, int driver)
+{
+    if (platform_.IsWindow(captureWindow)) platform_.DriverGetCaps(captureWindow, driverCaps);
+
+    ui_.EnableMenuItem(command::kOverlay, driverCaps.fHasOverlay != 0);
+    ui_.EnableMenuItem(command::kVideoFormat, driverCaps.fHasDlgVideoFormat != 0);
+    ui_.EnableMenuItem(command::kVideoSource, driverCaps.fHasDlgVideoSource != 0);
+    ui_.EnableMenuItem(command::kVideoDisplay, driverCaps.fHasDlgVideoDisplay != 0);
+
+    if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
+    ResizeToImage();
+    if (platform_.IsWindow(captureWindow)) platform_.SetPreviewRate(captureWindow, kPreviewRateMs);
+    if (platform_.IsWindow(captureWindow)) platform_.SetPreview(captureWindow, true);
+
+    ui_.CheckMenuItem(command::kFirstDriver + driver, true);
+}
+
+void CaptureControl::CaptureSelectDriver(WindowHandle mainWindow, int driver)
+{
+    for (int index = 0; index < CapturePlatform::kDriverCount; ++index) {
+        ui_.CheckMenuItem(command::kFirstDriver + index, false);
+    }
+    if (driver == currentDriver) return;
+    currentDriver = static_cast<std::uint16_t>(driver);
+
+    // The result is not consulted: a refusing driver stays the selected one
+    // and its error arrives through the error callback.
+    if (platform_.IsWindow(captureWindow)) platform_.DriverConnect(captureWindow, driver);
+    ui_.DrawMenuBar();
+    CaptureRefresh(mainWindow, driver);
+    CapturePlace();
+}
+
+void CaptureControl::CaptureTogglePreview()
+{
+    if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
+    if (platform_.IsWindow(captureWindow)) platform_.SetPreview(captureWindow, captureStatus.fLiveWindow == 0);
+}
+
+void CaptureControl::CaptureToggleOverlay()
+{
+    if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
+    if (platform_.IsWindow(captureWindow)) platform_.SetOverlay(captureWindow, captureStatus.fOverlayWindow == 0);
+}
+
+void CaptureControl::CaptureFormatDialog()
+{
+    if (driverCaps.fHasDlgVideoFormat == 0 || !platform_.IsWindow(captureWindow)) return;
+    if (platform_.DialogVideoFormat(captureWindow) == 0) return;
+
+    if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
+    ResizeToImage();
+    CapturePlace();
+}
+
+void CaptureControl::CaptureSourceDialog()
+{
+    if (driverCaps.fHasDlgVideoSource != 0 && platform_.IsWindow(captureWindow)) {
+        platform_.DialogVideoSource(captureWindow);
+    }
+}
+
+void CaptureControl::CaptureDisplayDialog()
+{
+    if (driverCaps.fHasDlgVideoDisplay != 0 && platform_.IsWindow(captureWindow)) {
+        platform_.DialogVideoDisplay(captureWindow);
+    }
+}
+
+void CaptureControl::CaptureInitMenu(Ui& menu)
+{
+    if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
+    menu.CheckMenuItem(command::kPreview, captureStatus.fLiveWindow != 0);
+    menu.CheckMenuItem(command::kOverlay, captureStatus.fOverlayWindow != 0);
+}
+
+void CaptureControl::CaptureForwardPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
+{
+    platform_.PostPaletteMessage(captureWindow, message, first, second);
+}
+
+void CaptureControl::CaptureDestroy()
+{
+    if (platform_.IsWindow(captureWindow)) platform_.SetErrorCallback(captureWindow, nullptr);
+    if (platform_.IsWindow(captureWindow)) platform_.SetStatusCallback(captureWindow, nullptr);
+    if (platform_.IsWindow(captureWindow)) platform_.SetFrameCallback(captureWindow, nullptr);
+    if (platform_.IsWindow(captureWindow)) platform_.ClearVideoStreamCallback(captureWindow);
+    platform_.DestroyWindow(captureWindow);
+    captureWindow = nullptr;
+}
+
+std::int32_t CaptureControl::CaptureErrorCallback(WindowHandle window, std::int32_t number, std::string_view text)
+{
+    if (shell_.mainWindow == nullptr) return 0;
+    if (number != 0) {
+        std::snprintf(shell_.statusText, sizeof shell_.statusText, "Error# %d", static_cast<int>(number));
+        ui_.ShowExclamation(window, text, shell_.statusText);
+    }
+    return 1;
+}
+
+std::int32_t CaptureControl::CaptureStatusCallback(WindowHandle, std::int32_t number, std::string_view text)
+{
+    // Counted before the main window exists too, so the first line shown
+    // can carry a call number above 1.
+    ++statusCallCount;
+    if (shell_.mainWindow == nullptr) return 0;
+
+    // snprintf cuts a long platform text to fit the buffer.
+    std::snprintf(shell_.statusText, sizeof shell_.statusText, "Status# %d: Call %d: %.*s", static_cast<int>(number),
+                  static_cast<int>(statusCallCount), static_cast<int>(text.size()), text.data());
+    ui_.SetTitle(shell_.statusText);
+    return 1;
+}
+
+void CaptureControl::ResizeToImage()
+{
+    platform_.ResizeWindow(captureWindow, static_cast<int>(captureStatus.uiImageWidth),
+                           static_cast<int>(captureStatus.uiImageHeight));
+}

@@ -1,0 +1,26 @@
+#include "capture/frame_callback.hpp"
+
+#include <cstdio>
+
+#include "capture/frame_reduction.hpp"
+
+FrameHandoff::FrameHandoff(ShellState& shell, Ui& ui, TransmitScheduler& scheduler)
+    : shell_(shell), ui_(ui), scheduler_(scheduler)
+{
+}
+
+std::int32_t FrameHandoff::FrameCallback(WindowHandle window, const VideoHeader& header)
+{
+    if (shell_.mainWindow == nullptr) return 0;
+    if (header.dwBufferLength != kFrameBytes) {
+        std::snprintf(shell_.statusText, sizeof shell_.statusText, "Set Capture to 160 * 120, 24bit color");
+        ui_.SetTitle(shell_.statusText);
+        return 1;
+    }
+    if (scheduler_.transmitting == 0) return 1;
+
+    ReduceFrame(header.lpData, reducedPicture);
+    // The capture window owns the failure boxes of later transmissions.
+    scheduler_.HandOffPicture(window, reducedPicture);
+    return 1;
+}

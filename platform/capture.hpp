@@ -1,0 +1,103 @@
+#pragma once
+// The video capture window as capture control uses it: up to four drivers by
+// index, one capture window showing the connected driver's preview, and
+// three callbacks through which the platform reports errors, status notices
+// and preview frames. Every request names the capture window it goes to;
+// requests to a window that does not exist are the platform's to ignore, but
+// callers test IsWindow first.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/window_handle.hpp"
+
+// What the connected driver offers; non-zero means yes.
+struct CaptureDriverCaps {
+    std::int32_t fHasOverlay = 0;
+    std::int32_t fHasDlgVideoFormat = 0;
+    std::int32_t fHasDlgVideoSource = 0;
+    std::int32_t fHasDlgVideoDisplay = 0;
+};
+
+struct CaptureStatus {
+    std::uint32_t uiImageWidth = 0;
+    std::uint32_t uiImageHeight = 0;
+    std::int32_t fLiveWindow = 0;     // preview is on
+    std::int32_t fOverlayWindow = 0;  // overlay is on
+};
+
+// One delivered frame: 24-bit blue-green-red pixels, bottom row first, rows
+// without padding, at the driver's current image size.
+struct VideoHeader {
+    const std::uint8_t* lpData = nullptr;
+    std::uint32_t dwBufferLength = 0;
+};
+
+class CaptureErrorHandler {
+public:
+    virtual ~CaptureErrorHandler() = default;
+    // number 0: the last error is cleared.
+    virtual std::int32_t CaptureErrorCallback(WindowHandle window, std::int32_t number, std::string_view text) = 0;
+};
+
+class CaptureStatusHandler {
+public:
+    virtual ~CaptureStatusHandler() = default;
+    virtual std::int32_t CaptureStatusCallback(WindowHandle window, std::int32_t number, std::string_view text) = 0;
+};
+
+class FrameHandler {
+public:
+    virtual ~FrameHandler() = default;
+    virtual std::int32_t FrameCallback(WindowHandle window, const VideoHeader& header) = 0;
+};
+
+class CapturePlatform {
+public:
+    static constexpr int kDriverCount = 4;
+    static constexpr std::size_t kDriverNameSize = 80;
+
+    virtual ~CapturePlatform() = default;
+
+    // A visible child of parent at x, y with the given size; null on failure.
+    virtual WindowHandle CreateCaptureWindow(std::string_view windowName, WindowHandle parent, int x, int y,
+                                             int width, int height) = 0;
+    // The name of the driver at index 0..3 into name (size characters with
+    // the terminating zero); false when no driver is installed there.
+    virtual bool GetDriverDescription(int index, char* name, std::size_t size) = 0;
+    virtual bool IsWindow(WindowHandle window) = 0;
+
+    // Null removes a callback. The platform calls them on the GUI thread.
+    virtual void SetErrorCallback(WindowHandle window, CaptureErrorHandler* handler) = 0;
+    virtual void SetStatusCallback(WindowHandle window, CaptureStatusHandler* handler) = 0;
+    virtual void SetFrameCallback(WindowHandle window, FrameHandler* handler) = 0;
+    // Only ever removed: no video stream is recorded.
+    virtual void ClearVideoStreamCallback(WindowHandle window) = 0;
+
+    // Non-zero when the driver accepted; replaces the driver connected before.
+    virtual std::int32_t DriverConnect(WindowHandle window, int index) = 0;
+    virtual void DriverGetCaps(WindowHandle window, CaptureDriverCaps& caps) = 0;
+    virtual void GetStatus(WindowHandle window, CaptureStatus& status) = 0;
+
+    // Modal dialogs of the connected driver. The format dialog returns
+    // non-zero when it was accepted.
+    virtual std::int32_t DialogVideoFormat(WindowHandle window) = 0;
+    virtual void DialogVideoSource(WindowHandle window) = 0;
+    virtual void DialogVideoDisplay(WindowHandle window) = 0;
+
+    virtual void SetPreview(WindowHandle window, bool on) = 0;
+    virtual void SetOverlay(WindowHandle window, bool on) = 0;
+    // Milliseconds between preview frames; each goes to the frame callback.
+    virtual void SetPreviewRate(WindowHandle window, int milliseconds) = 0;
+
+    // Move and size in the parent's client area, then repaint.
+    virtual void MoveWindow(WindowHandle window, int x, int y, int width, int height) = 0;
+    // Size only: position and stacking order stay.
+    virtual void ResizeWindow(WindowHandle window, int width, int height) = 0;
+    virtual void DestroyWindow(WindowHandle window) = 0;
+
+    // Queues a palette notice of the main window for the capture window.
+    virtual void PostPaletteMessage(WindowHandle window, std::uint32_t message, std::uintptr_t first,
+                                    std::intptr_t second) = 0;
+};
