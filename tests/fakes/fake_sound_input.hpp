@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "fakes/call_log.hpp"
 #include "platform/sound_input.hpp"
 
 class FakeSoundInput : public SoundInput {
@@ -14,6 +15,7 @@ public:
     bool Start() override
     {
         ++starts;
+        if (log) log->Add("sound start");
         if (!devicepresent) return false;
         ring.assign(kCaptureRingSize, 0);
         writePosition = 0;
@@ -23,6 +25,7 @@ public:
     void Stop() override
     {
         ++stops;
+        if (log) log->Add("sound stop");
         running = false;
         ring.clear();
     }
@@ -53,6 +56,7 @@ public:
     bool devicepresent = true;
     bool failPosition = false;
     bool failLock = false;
+    CallLog* log = nullptr;
     bool running = false;
     int starts = 0;
     int stops = 0;

@@ -1,0 +1,76 @@
+#include "app/shell.hpp"
+
+#include "common/command_codes.hpp"
+
+void Shell::OnCreate(WindowHandle mainWindow)
+{
+    parts_.capture.CaptureCreate(mainWindow);
+    parts_.ui.DrawMenuBar();
+    parts_.capture.CapturePlace();
+    parts_.capture.CaptureRefresh(mainWindow, parts_.capture.currentDriver);
+    parts_.windows.SetTimer(mainWindow, kTimerId, kTimerPeriodMs);
+    parts_.audio.receiverNotRunning = parts_.audio.StartAudioCapture();
+    if (parts_.audio.receiverNotRunning != 0) parts_.ui.Show(mainWindow, "could not start recording", "error");
+}
+
+void Shell::OnDestroy() { parts_.windows.PostQuitMessage(0); }
+
+void Shell::OnMoveOrResize() { parts_.capture.CapturePlace(); }
+
+void Shell::OnClose(WindowHandle mainWindow)
+{
+    // Transmitting and the keying port are left to end with the process.
+    if (parts_.audio.receiverNotRunning == 0) parts_.audio.StopAudioCapture();
+    parts_.windows.KillTimer(mainWindow, kTimerId);
+    parts_.capture.CaptureDestroy();
+    parts_.windows.DestroyWindow(mainWindow);
+}
+
+void Shell::OnTimer()
+{
+    if (parts_.audio.receiverNotRunning == 0) parts_.audio.PollAudioCapture();
+    FormatLevelLine(parts_.receiver.tracker, parts_.state.statusText, sizeof parts_.state.statusText);
+    parts_.ui.SetTitle(parts_.state.statusText);
+}
+
+void Shell::OnInitMenu(Ui& menu) { parts_.capture.CaptureInitMenu(menu); }
+
+void Shell::OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
+{
+    parts_.capture.CaptureForwardPalette(message, first, second);
+}
+
+void Shell::DispatchCommand(WindowHandle mainWindow, std::uintptr_t code, std::intptr_t)
+{
+    using namespace command;
+    if (code >= kFirstDriver && code < kFirstDriver + CapturePlatform::kDriverCount) {
+        parts_.capture.CaptureSelectDriver(mainWindow, static_cast<int>(code - kFirstDriver));
+        return;
+    }
+    switch (code) {
+    case kExit: parts_.windows.DestroyWindow(mainWindow); break;
+    case kPreview: parts_.capture.CaptureTogglePreview(); break;
+    case kOverlay: parts_.capture.CaptureToggleOverlay(); break;
+    case kVideoFormat: parts_.capture.CaptureFormatDialog(); break;
+    case kVideoSource: parts_.capture.CaptureSourceDialog(); break;
+    case kVideoDisplay: parts_.capture.CaptureDisplayDialog(); break;
+    case kSendNbtv: parts_.scheduler.ToggleSendNbtv(); break;
+    case kAbout: parts_.windows.RunAboutBox(mainWindow); break;
+    case kPortCom1:
+    case kPortCom2:
+    case kPortNone: parts_.port.PortCommand(static_cast<std::int32_t>(code), parts_.scheduler); break;
+    case kReceive: parts_.audio.ToggleReceive(mainWindow); break;
+    case kBaud5500: SetBitRate(4, kBaud5500); break;
+    case kBaud8250: SetBitRate(3, kBaud8250); break;
+    case kBaud11000: SetBitRate(2, kBaud11000); break;
+    default: break;
+    }
+}
+
+void Shell::SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem)
+{
+    parts_.samplesPerBit.store(samplesPerBit, std::memory_order_relaxed);
+    for (std::int32_t item : {command::kBaud5500, command::kBaud8250, command::kBaud11000}) {
+        parts_.ui.CheckMenuItem(item, item == checkedItem);
+    }
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The main window's message handling and command dispatch: creation and
+// ending, the 200 ms timer that drives the receiver and the level line, and
+// every menu command turned into a call on its subsystem. No drawing, no
+// signal processing. User-interface thread only.
+
+#include <cstdint>
+
+#include "capture/capture_control.hpp"
+#include "common/samples.hpp"
+#include "common/shell_state.hpp"
+#include "platform/ui.hpp"
+#include "platform/window_system.hpp"
+#include "rx/audio_capture.hpp"
+#include "rx/receive_chain.hpp"
+#include "tx/ptt_port.hpp"
+#include "tx/transmit_scheduler.hpp"
+
+class Shell {
+public:
+    static constexpr int kTimerId = 1;
+    static constexpr int kTimerPeriodMs = 200;
+
+    struct Parts {
+        Ui& ui;
+        WindowSystem& windows;
+        ShellState& state;
+        SamplesPerBit& samplesPerBit;
+        CaptureControl& capture;
+        TransmitScheduler& scheduler;
+        PttPort& port;
+        AudioCapture<>& audio;
+        ReceiveChain<>& receiver;
+    };
+
+    explicit Shell(const Parts& parts) : parts_(parts) {}
+
+    // Runs while the main window is being created, before its handle is
+    // recorded in the shell state.
+    void OnCreate(WindowHandle mainWindow);
+    void OnDestroy();
+    void OnMoveOrResize();
+    // The close box: stops recording, the timer and the capture window, then
+    // destroys the main window.
+    void OnClose(WindowHandle mainWindow);
+    void OnTimer();
+    void OnInitMenu(Ui& menu);
+    void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second);
+
+    // The whole first message parameter is the command code: a non-zero
+    // high half matches nothing.
+    void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second);
+
+private:
+    void SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem);
+
+    Parts parts_;
+};

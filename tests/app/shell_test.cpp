@@ -1,0 +1,214 @@
+// The main window's logic with fakes behind every platform interface:
+// creation and ending sequences, the timer's level line and the command
+// dispatcher.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/shell.hpp"
+#include "capture/frame_callback.hpp"
+#include "common/command_codes.hpp"
+#include "fakes/fake_capture.hpp"
+#include "fakes/fake_serial.hpp"
+#include "fakes/fake_sound_input.hpp"
+#include "fakes/fake_sound_player.hpp"
+#include "fakes/fake_ui.hpp"
+#include "fakes/fake_window_system.hpp"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest()
+    {
+        ui.log = &log;
+        sound.log = &log;
+        platform.drivers[0] = FakeCapturePlatform::Driver{"Card"};
+    }
+
+    void Create()
+    {
+        shell.OnCreate(mainWindow);
+        state.mainWindow = mainWindow;
+    }
+
+    // Everything after the last occurrence of call in the log.
+    Calls After(const std::string& call)
+    {
+        const Calls calls = log.Calls();
+        for (std::size_t i = calls.size(); i-- > 0;) {
+            if (calls[i] == call) return Calls(calls.begin() + static_cast<long>(i) + 1, calls.end());
+        }
+        return {};
+    }
+
+    int mainTag = 0;
+    WindowHandle mainWindow = &mainTag;
+    CallLog log;
+    FakeUi ui;
+    FakeWindowSystem windows{log};
+    FakeCapturePlatform platform{log};
+    FakeSoundInput sound;
+    FakeSoundPlayer player;
+    FakeSerialPorts ports;
+    ShellState state;
+    SamplesPerBit samplesPerBit{kInitialSamplesPerBit};
+    PictureView view;
+    ReceiveChain<> receiver{view};
+    AudioCapture<> audio{sound, ui, samplesPerBit, receiver};
+    PttPort port{ports, ui};
+    TransmitScheduler scheduler{samplesPerBit, port, ui, player, 0ms};
+    FrameHandoff frames{state, ui, scheduler};
+    CaptureControl capture{platform, ui, state, frames};
+    Shell shell{{ui, windows, state, samplesPerBit, capture, scheduler, port, audio, receiver}};
+};
+
+TEST_F(ShellTest, CreationSetsUpCaptureThenTheTimerThenRecording)
+{
+    Create();
+    const Calls calls = log.Calls();
+    const auto at = [&](const std::string& call) {
+        return std::find(calls.begin(), calls.end(), call) - calls.begin();
+    };
+    EXPECT_EQ(at("create Capture Window 0,0 320x240"), 0);
+    EXPECT_LT(at("connect 0"), at("draw menu bar"));
+    EXPECT_LT(at("draw menu bar"), at("move 10,10 160x120"));
+    EXPECT_LT(at("move 10,10 160x120"), at("get caps"));
+    EXPECT_LT(at("preview on"), at("set timer 1 200"));
+    EXPECT_EQ(calls.back(), "sound start");
+    EXPECT_EQ(audio.receiverNotRunning, 0);
+    EXPECT_TRUE(ui.Boxes().empty());
+}
+
+TEST_F(ShellTest, WithoutRecordingTheLevelLineReadsTheZeroLevelAndRxCanRetry)
+{
+    sound.devicepresent = false;
+    Create();
+    auto boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "could not start recording");
+    EXPECT_EQ(boxes[0].caption, "error");
+    EXPECT_EQ(boxes[0].owner, mainWindow);
+    EXPECT_EQ(audio.receiverNotRunning, 1);
+
+    shell.OnTimer();
+    EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128");
+
+    // The check mark stayed on: the first "RX" only removes it.
+    sound.devicepresent = true;
+    shell.DispatchCommand(mainWindow, command::kReceive, 0);
+    EXPECT_EQ(sound.starts, 1);
+    shell.DispatchCommand(mainWindow, command::kReceive, 0);
+    EXPECT_EQ(sound.starts, 2);
+    EXPECT_EQ(audio.receiverNotRunning, 0);
+}
+
+TEST_F(ShellTest, EachTickPollsTheRecordingIntoTheReceiverThenShowsTheLevels)
+{
+    Create();
+    const std::vector<std::uint8_t> loud(2000, 250);
+    sound.Record(loud);
+    shell.OnTimer();
+    EXPECT_EQ(audio.lastReadOffset, 2000u);
+    EXPECT_EQ(ui.titles.back().rfind("dc-offset ", 0), 0u);
+    EXPECT_NE(ui.titles.back(), "dc-offset 128, max 128, min 128");
+    // The same samples through a receiver of its own give the same line.
+    PictureView otherView;
+    ReceiveChain<> other(otherView);
+    other.SetSamplesPerBit(4);
+    other.Receive(loud);
+    char expected[ShellState::kStatusTextSize];
+    FormatLevelLine(other.tracker, expected, sizeof expected);
+    EXPECT_EQ(ui.titles.back(), expected);
+}
+
+TEST_F(ShellTest, TheBitRateItemsSetSamplesPerBitAndMoveTheCheck)
+{
+    Create();
+    const struct {
+        std::int32_t item;
+        std::int32_t samplesPerBit;
+    } rates[] = {{command::kBaud8250, 3}, {command::kBaud11000, 2}, {command::kBaud5500, 4}};
+    for (const auto& rate : rates) {
+        shell.DispatchCommand(mainWindow, static_cast<std::uintptr_t>(rate.item), 0);
+        EXPECT_EQ(samplesPerBit.load(), rate.samplesPerBit);
+        for (std::int32_t item : {command::kBaud5500, command::kBaud8250, command::kBaud11000}) {
+            EXPECT_EQ(ui.checked[item], item == rate.item) << rate.item << " " << item;
+        }
+    }
+    // The receiver follows at its next poll.
+    shell.DispatchCommand(mainWindow, command::kBaud8250, 0);
+    shell.OnTimer();
+    EXPECT_EQ(receiver.clock.phaseIncrement, 100.0 / 3);
+}
+
+TEST_F(ShellTest, ExitDestroysAtOnceWhileTheCloseBoxStopsEverythingFirst)
+{
+    Create();
+    log.Clear();
+    shell.DispatchCommand(mainWindow, command::kExit, 0);
+    EXPECT_EQ(log.Calls(), (Calls{"destroy main window"}));
+
+    log.Clear();
+    shell.OnClose(mainWindow);
+    EXPECT_EQ(log.Calls(), (Calls{"sound stop", "kill timer 1", "clear error", "clear status", "clear frame",
+                                  "clear video stream", "destroy", "destroy main window"}));
+    EXPECT_EQ(windows.destroyed, mainWindow);
+
+    log.Clear();
+    shell.OnDestroy();
+    EXPECT_EQ(log.Calls(), (Calls{"quit 0"}));
+}
+
+TEST_F(ShellTest, TheCloseBoxLeavesAStoppedRecordingAlone)
+{
+    sound.devicepresent = false;
+    Create();
+    shell.OnClose(mainWindow);
+    EXPECT_EQ(sound.stops, 0);
+}
+
+TEST_F(ShellTest, CommandsReachTheirSubsystemsAndOthersAreIgnored)
+{
+    platform.drivers[1] = FakeCapturePlatform::Driver{"Second"};
+    Create();
+
+    log.Clear();
+    shell.DispatchCommand(mainWindow, (std::uintptr_t{1} << 16) | command::kExit, 0);
+    shell.DispatchCommand(mainWindow, (std::uintptr_t{1} << 16) | command::kBaud11000, 0);
+    shell.DispatchCommand(mainWindow, 0, 0);
+    shell.DispatchCommand(mainWindow, 154, 0);
+    shell.DispatchCommand(mainWindow, 149, 0);
+    EXPECT_TRUE(log.Calls().empty());
+    EXPECT_EQ(samplesPerBit.load(), 4);
+
+    shell.DispatchCommand(mainWindow, command::kPreview, 0);
+    EXPECT_EQ(After("get status"), (Calls{"preview off"}));
+    shell.DispatchCommand(mainWindow, command::kFirstDriver + 1, 0);
+    EXPECT_TRUE(log.Contains("connect 1"));
+    shell.DispatchCommand(mainWindow, command::kAbout, 0);
+    EXPECT_EQ(windows.aboutOwner, mainWindow);
+    shell.OnInitMenu(ui);
+    EXPECT_TRUE(ui.checked[command::kPreview]);  // the new driver's refresh turned preview on
+    shell.OnMoveOrResize();
+    EXPECT_EQ(log.Calls().back(), "move 10,10 160x120");
+    shell.OnPalette(0x030F, 0, 0);
+    EXPECT_EQ(log.Calls().back(), "palette 783 0 0");
+
+    shell.DispatchCommand(mainWindow, command::kPortCom2, 0);
+    EXPECT_TRUE(ui.checked[command::kPortCom2]);
+    EXPECT_FALSE(ui.checked[command::kPortNone]);
+    shell.DispatchCommand(mainWindow, command::kSendNbtv, 0);
+    EXPECT_EQ(scheduler.transmitting, 1);
+    EXPECT_TRUE(ui.checked[command::kSendNbtv]);
+    shell.DispatchCommand(mainWindow, command::kSendNbtv, 0);
+    EXPECT_EQ(scheduler.transmitting, 0);
+}
+
+}  // namespace
