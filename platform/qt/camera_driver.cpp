@@ -1,0 +1,234 @@
+#include "platform/qt/camera_driver.hpp"
+
+#include <algorithm>
+#include <tuple>
+
+#include <QCamera>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QMediaCaptureSession>
+#include <QPointer>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <QVideoSink>
+
+#include "platform/qt/capture_window.hpp"
+#include "platform/qt/frame_layout.hpp"
+
+namespace {
+
+struct WhiteBalanceName {
+    QCamera::WhiteBalanceMode mode;
+    const char* name;
+};
+
+constexpr WhiteBalanceName kWhiteBalanceModes[] = {
+    {QCamera::WhiteBalanceAuto, "Automatic"},      {QCamera::WhiteBalanceManual, "Manual"},
+    {QCamera::WhiteBalanceSunlight, "Sunlight"},   {QCamera::WhiteBalanceCloudy, "Cloudy"},
+    {QCamera::WhiteBalanceShade, "Shade"},         {QCamera::WhiteBalanceTungsten, "Tungsten"},
+    {QCamera::WhiteBalanceFluorescent, "Fluorescent"}, {QCamera::WhiteBalanceFlash, "Flash"},
+    {QCamera::WhiteBalanceSunset, "Sunset"},
+};
+
+std::vector<QCamera::WhiteBalanceMode> WhiteBalanceModes(const QCamera& camera)
+{
+    std::vector<QCamera::WhiteBalanceMode> modes;
+    for (const auto& [mode, name] : kWhiteBalanceModes) {
+        if (camera.isWhiteBalanceModeSupported(mode)) modes.push_back(mode);
+    }
+    return modes;
+}
+
+bool HasZoom(const QCamera& camera) { return camera.maximumZoomFactor() > camera.minimumZoomFactor(); }
+
+QString SizeText(QSize size) { return QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()); }
+
+}  // namespace
+
+CameraDriver::CameraDriver(const QCameraDevice& device) : device_(device) {}
+
+CameraDriver::~CameraDriver()
+{
+    if (camera_) camera_->stop();
+    session_.reset();
+}
+
+bool CameraDriver::Start(QString& problem)
+{
+    camera_ = std::make_unique<QCamera>(device_);
+    sink_ = std::make_unique<QVideoSink>();
+    session_ = std::make_unique<QMediaCaptureSession>();
+    session_->setCamera(camera_.get());
+    session_->setVideoSink(sink_.get());
+
+    // Frames may be signalled from the backend's own thread; the sink as
+    // context brings them to the GUI thread.
+    QObject::connect(sink_.get(), &QVideoSink::videoFrameChanged, sink_.get(),
+                     [this](const QVideoFrame& frame) { latest_ = frame; });
+    // Queued, so that whoever is told may replace this driver safely.
+    QObject::connect(
+        camera_.get(), &QCamera::errorOccurred, camera_.get(),
+        [this](QCamera::Error error, const QString& text) {
+            if (error != QCamera::NoError && onError) onError(QtCapture::kErrorCameraBase + error, text);
+        },
+        Qt::QueuedConnection);
+
+    if (!camera_->isAvailable()) {
+        problem = "the camera is not available";
+        return false;
+    }
+    UseFormat(FormatFor({}));
+    if (camera_->error() != QCamera::NoError) {
+        problem = camera_->errorString();
+        return false;
+    }
+    return true;
+}
+
+QImage CameraDriver::NewestFrame()
+{
+    if (!latest_.isValid()) return {};
+    return FitToFrame(latest_.toImage(), size_);
+}
+
+bool CameraDriver::HasSourceDialog() const
+{
+    if (!camera_) return false;
+    const QCamera::Features features = camera_->supportedFeatures();
+    return HasZoom(*camera_) || features.testFlag(QCamera::Feature::ExposureCompensation) ||
+           features.testFlag(QCamera::Feature::ColorTemperature) || WhiteBalanceModes(*camera_).size() > 1;
+}
+
+std::vector<QSize> CameraDriver::CameraSizes() const
+{
+    std::vector<QSize> sizes;
+    for (const QCameraFormat& format : device_.videoFormats()) {
+        if (std::find(sizes.begin(), sizes.end(), format.resolution()) == sizes.end()) {
+            sizes.push_back(format.resolution());
+        }
+    }
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) {
+        return std::tuple(a.width() * a.height(), a.width()) < std::tuple(b.width() * b.height(), b.width());
+    });
+    return sizes;
+}
+
+QCameraFormat CameraDriver::FormatFor(QSize resolution) const
+{
+    const QList<QCameraFormat> formats = device_.videoFormats();
+    QCameraFormat best;
+    auto key = [&](const QCameraFormat& format) {
+        const QSize size = format.resolution();
+        const bool below = size.width() < kDefaultSize.width() || size.height() < kDefaultSize.height();
+        const bool other = !resolution.isEmpty() && size != resolution;
+        return std::tuple(other, below, size.width() * size.height(), -format.maxFrameRate());
+    };
+    for (const QCameraFormat& format : formats) {
+        if (best.isNull() || key(format) < key(best)) best = format;
+    }
+    return best;
+}
+
+void CameraDriver::UseFormat(const QCameraFormat& format)
+{
+    // Not every backend changes format on a running camera.
+    camera_->stop();
+    latest_ = QVideoFrame();
+    if (!format.isNull()) camera_->setCameraFormat(format);
+    camera_->start();
+}
+
+bool CameraDriver::FormatDialog(QWidget* parent)
+{
+    if (!camera_) return false;
+    const std::vector<QSize> sizes = CameraSizes();
+    QStringList items{SizeText(kDefaultSize) + " (scaled)"};
+    int current = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        items << SizeText(sizes[i]);
+        if (!scaledDefault_ && sizes[i] == size_) current = static_cast<int>(i + 1);
+    }
+    const int chosen = ChooseFromList(parent, "Video Format", "Frame size:", "frameSize", items, current);
+    if (chosen < 0 || !camera_) return false;
+    if (chosen == current) return true;
+
+    scaledDefault_ = chosen == 0;
+    size_ = scaledDefault_ ? kDefaultSize : sizes[static_cast<std::size_t>(chosen - 1)];
+    UseFormat(FormatFor(scaledDefault_ ? QSize() : size_));
+    return true;
+}
+
+void CameraDriver::SourceDialog(QWidget* parent)
+{
+    if (!HasSourceDialog()) return;
+    QCamera& camera = *camera_;
+    QPointer<QDialog> dialog = new QDialog(parent);
+    dialog->setWindowTitle("Video Source");
+    auto* form = new QFormLayout;
+    const QCamera::Features features = camera.supportedFeatures();
+
+    QDoubleSpinBox* zoom = nullptr;
+    if (HasZoom(camera)) {
+        zoom = new QDoubleSpinBox(dialog);
+        zoom->setObjectName("zoom");
+        zoom->setRange(camera.minimumZoomFactor(), camera.maximumZoomFactor());
+        zoom->setSingleStep(0.1);
+        zoom->setValue(camera.zoomFactor());
+        form->addRow("Zoom:", zoom);
+    }
+    QDoubleSpinBox* exposure = nullptr;
+    if (features.testFlag(QCamera::Feature::ExposureCompensation)) {
+        exposure = new QDoubleSpinBox(dialog);
+        exposure->setObjectName("exposureCompensation");
+        exposure->setRange(-2.0, 2.0);
+        exposure->setSingleStep(0.5);
+        exposure->setSuffix(" EV");
+        exposure->setValue(camera.exposureCompensation());
+        form->addRow("Exposure compensation:", exposure);
+    }
+    QComboBox* whiteBalance = nullptr;
+    const std::vector<QCamera::WhiteBalanceMode> modes = WhiteBalanceModes(camera);
+    if (modes.size() > 1) {
+        whiteBalance = new QComboBox(dialog);
+        whiteBalance->setObjectName("whiteBalance");
+        for (const auto& [mode, name] : kWhiteBalanceModes) {
+            if (std::find(modes.begin(), modes.end(), mode) == modes.end()) continue;
+            whiteBalance->addItem(name, static_cast<int>(mode));
+        }
+        whiteBalance->setCurrentIndex(whiteBalance->findData(static_cast<int>(camera.whiteBalanceMode())));
+        form->addRow("White balance:", whiteBalance);
+    }
+    QSpinBox* temperature = nullptr;
+    if (features.testFlag(QCamera::Feature::ColorTemperature)) {
+        temperature = new QSpinBox(dialog);
+        temperature->setObjectName("colourTemperature");
+        temperature->setRange(2000, 10000);
+        temperature->setSingleStep(100);
+        temperature->setSuffix(" K");
+        temperature->setValue(camera.colorTemperature() > 0 ? camera.colorTemperature() : 6500);
+        form->addRow("Colour temperature:", temperature);
+    }
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    const int result = dialog->exec();
+    if (!dialog) return;
+    if (result == QDialog::Accepted && camera_) {
+        if (zoom) camera.setZoomFactor(static_cast<float>(zoom->value()));
+        if (exposure) camera.setExposureCompensation(static_cast<float>(exposure->value()));
+        if (whiteBalance) {
+            const int mode = whiteBalance->currentData().toInt();
+            camera.setWhiteBalanceMode(static_cast<QCamera::WhiteBalanceMode>(mode));
+        }
+        if (temperature) camera.setColorTemperature(temperature->value());
+    }
+    delete dialog;
+}

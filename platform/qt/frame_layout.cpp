@@ -1,0 +1,32 @@
+#include "platform/qt/frame_layout.hpp"
+
+std::size_t ToFrameLayout(const QImage& image, std::vector<std::uint8_t>& frame)
+{
+    const QImage rgb = image.format() == QImage::Format_RGB888 ? image : image.convertToFormat(QImage::Format_RGB888);
+    const auto width = static_cast<std::size_t>(rgb.width());
+    const auto height = static_cast<std::size_t>(rgb.height());
+    const std::size_t rowBytes = width * 3;
+    frame.resize(rowBytes * height);
+    for (std::size_t y = 0; y < height; ++y) {
+        const uchar* from = rgb.constScanLine(static_cast<int>(y));
+        std::uint8_t* to = frame.data() + (height - 1 - y) * rowBytes;
+        for (std::size_t x = 0; x < rowBytes; x += 3) {
+            to[x] = from[x + 2];
+            to[x + 1] = from[x + 1];
+            to[x + 2] = from[x];
+        }
+    }
+    return frame.size();
+}
+
+QImage FitToFrame(const QImage& image, QSize size)
+{
+    if (image.isNull() || size.isEmpty()) return {};
+    // Scaled to cover size in one direction exactly and overhang in the other.
+    const bool wider = qint64(image.width()) * size.height() > qint64(size.width()) * image.height();
+    const QImage filled = wider ? image.scaledToHeight(size.height(), Qt::SmoothTransformation)
+                                : image.scaledToWidth(size.width(), Qt::SmoothTransformation);
+    const QRect middle((filled.width() - size.width()) / 2, (filled.height() - size.height()) / 2, size.width(),
+                       size.height());
+    return filled.copy(middle).convertToFormat(QImage::Format_RGB888);
+}
