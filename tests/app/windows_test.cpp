@@ -1,0 +1,140 @@
+// The main window's menu, the about box and the picture window, offscreen.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "app/about_box.hpp"
+#include "app/main_window.hpp"
+#include "app/picture_window.hpp"
+#include "app_test_support.hpp"
+#include "common/command_codes.hpp"
+#include "fakes/recording_message_box.hpp"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Each action as its text ("-" for a separator), "*" appended when checked.
+QStringList Entries(const QMenu* menu)
+{
+    QStringList entries;
+    for (const QAction* action : menu->actions()) {
+        QString entry = action->isSeparator() ? "-" : action->text();
+        if (action->isChecked()) entry += "*";
+        entries << entry;
+    }
+    return entries;
+}
+
+TEST(MainWindowTest, TheMenuIsBuiltAsTabledWithItsStartingChecks)
+{
+    RecordingMessageBox messages;
+    QtMainWindow window(messages);
+    EXPECT_EQ(window.windowTitle(), "Telvane App by QUOLTA");
+
+    QStringList top;
+    for (const QAction* action : window.menuBar()->actions()) top << action->text();
+    EXPECT_EQ(top, (QStringList{"&File", "&Options", "&Help"}));
+
+    EXPECT_EQ(Entries(window.Popup(0)), (QStringList{"E&xit"}));
+    EXPECT_EQ(Entries(window.Popup(1)),
+              (QStringList{"&Preview*", "&Overlay", "-", "Video &Format...", "Video &Source...", "Video &Display...",
+                           "-", "Send NBTV", "RX*", "-", "TX_Port", "Baudrate", "-"}));
+    EXPECT_EQ(Entries(window.Popup(2)), (QStringList{"&About..."}));
+    EXPECT_EQ(Entries(window.Popup(1)->actions()[10]->menu()), (QStringList{"COM1", "COM2", "none*"}));
+    EXPECT_EQ(Entries(window.Popup(1)->actions()[11]->menu()), (QStringList{"5500 bps*", "8250 bps", "11000 bps"}));
+
+    // Items are found by their command codes.
+    for (std::int32_t code : {104, 131, 132, 134, 135, 136, 140, 40015, 40009, 40010, 40011, 40017, 40018, 40019, 191}) {
+        EXPECT_NE(window.Item(code), nullptr) << code;
+    }
+    EXPECT_EQ(window.Item(150), nullptr);
+}
+
+TEST(MainWindowTest, AppendedItemsGoAfterTheLastSeparatorAndChecksStayWithTheLogic)
+{
+    RecordingMessageBox messages;
+    QtMainWindow window(messages);
+    window.AppendMenuItem(1, 150, "&0 Camera");
+    window.AppendMenuItem(1, 152, "&2 Other");
+    EXPECT_EQ(Entries(window.Popup(1)).mid(12), (QStringList{"-", "&0 Camera", "&2 Other"}));
+
+    // Without a shell to act on it, a click changes no check mark.
+    window.Item(command::kReceive)->trigger();
+    window.Item(command::kSendNbtv)->trigger();
+    EXPECT_TRUE(window.Item(command::kReceive)->isChecked());
+    EXPECT_FALSE(window.Item(command::kSendNbtv)->isChecked());
+
+    window.EnableMenuItem(command::kOverlay, false);
+    EXPECT_FALSE(window.Item(command::kOverlay)->isEnabled());
+    window.CheckMenuItem(152, true);
+    EXPECT_TRUE(window.Item(152)->isChecked());
+    window.SetTitle("dc-offset 128, max 128, min 128");
+    EXPECT_EQ(window.windowTitle(), "dc-offset 128, max 128, min 128");
+}
+
+TEST(AboutBoxTest, ShowsItsTextsAndOkEndsItWithOne)
+{
+    AboutBox box(nullptr);
+    EXPECT_EQ(box.windowTitle(), "QUOLTA");
+    EXPECT_EQ(box.Texts(), (QStringList{"QUOLTA ", "video over sstv test", "Use 160 * 120 24 Bit Color or Crash"}));
+    EXPECT_EQ(box.OkButton()->text(), "OK");
+
+    WhenModalShows([](QDialog& dialog) { static_cast<AboutBox&>(dialog).OkButton()->click(); });
+    EXPECT_EQ(box.exec(), 1);
+    WhenModalShows([](QDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(box.exec(), 0);
+}
+
+class PictureWindowTest : public ::testing::Test {
+protected:
+    QWidget parent;
+    PictureView view;
+    GraphWindow graph{&parent, view};
+
+    void SetUp() override
+    {
+        parent.resize(400, 200);
+        parent.show();
+        RunEvents(50ms);
+    }
+};
+
+TEST_F(PictureWindowTest, IsBlackUntilTheSixtiethLineRepaintsIt)
+{
+    EXPECT_EQ(graph.geometry(), QRect(180, 10, 160, 120));
+    EXPECT_EQ(graph.windowTitle(), "graph");
+    for (int y = 0; y < graph.Client().height(); ++y)
+        for (int x = 0; x < graph.Client().width(); ++x) ASSERT_EQ(graph.Client().pixel(x, y), 0xFF000000u);
+
+    PictureLine grey;
+    grey.fill(128);
+    for (int row = 0; row < kPictureHeight - 1; ++row) view.StoreLine(grey);
+    EXPECT_EQ(graph.Client().pixel(0, 0), 0xFF000000u);  // not yet repainted
+    view.StoreLine(grey);
+    // Repainted before StoreLine returned, every pixel of the client area.
+    for (int y = 0; y < graph.Client().height(); ++y)
+        for (int x = 0; x < graph.Client().width(); ++x) ASSERT_EQ(graph.Client().pixel(x, y), 0xFF808080u);
+}
+
+TEST_F(PictureWindowTest, EachValueIsATwoByTwoBlockAndTheLastColumnAndRowAreClipped)
+{
+    ASSERT_EQ(graph.Client().size(), QSize(158, 118));
+    for (int row = 0; row < kPictureHeight; ++row) {
+        PictureLine line;
+        for (int column = 0; column < kPictureWidth; ++column) line[column] = static_cast<std::uint8_t>(row + column);
+        view.StoreLine(line);
+    }
+    const auto grey = [](int v) { return 0xFF000000u | (v << 16) | (v << 8) | v; };
+    EXPECT_EQ(graph.Client().pixel(0, 0), grey(0));
+    EXPECT_EQ(graph.Client().pixel(3, 1), grey(1));
+    EXPECT_EQ(graph.Client().pixel(2, 3), grey(2));
+    // Column 79 would be pixels 158-159 and row 59 pixels 118-119.
+    EXPECT_EQ(graph.Client().pixel(157, 117), grey(78 + 58));
+}
+
+}  // namespace
