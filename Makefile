@@ -1,9 +1,10 @@
-# make run    builds and starts Telvane
+# make run    builds and starts Telvane (in build/, where its WAV files go)
+# make demo   builds and runs the command-line demonstration
 # make test   builds and runs every test
 # make bench  builds and runs the benchmarks
 # Each first installs whatever Debian packages are missing.
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run demo test bench clean
 
 all: build
 
@@ -15,6 +16,14 @@ build: deps
 	@cmake --build --preset release
 
 run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		cd build && exec bin/telvane; \
+	else \
+		echo "make run: no display here (DISPLAY and WAYLAND_DISPLAY are not set), so Telvane's window cannot open."; \
+		echo "Start it from a desktop session, or try the command-line tool: make demo"; \
+	fi
+
+demo: build
 	@scripts/demo
 
 # The threaded parts run once more under ThreadSanitizer.

@@ -1,0 +1,125 @@
+#include "bench/channel_sim.hpp"
+
+#include <samplerate.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "common/samples.hpp"
+#include "tools/recording_input.hpp"
+
+namespace {
+
+// Direct form I biquad from the audio EQ cookbook formulas, Q = 1/sqrt(2).
+class Biquad {
+public:
+    static Biquad HighPass(double cornerHz) { return Make(cornerHz, true); }
+    static Biquad LowPass(double cornerHz) { return Make(cornerHz, false); }
+
+    double Filter(double x)
+    {
+        const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+        x2_ = x1_;
+        x1_ = x;
+        y2_ = y1_;
+        y1_ = y;
+        return y;
+    }
+
+private:
+    static Biquad Make(double cornerHz, bool highPass)
+    {
+        const double w0 = 2.0 * std::numbers::pi * cornerHz / kSampleRate;
+        const double alpha = std::sin(w0) / std::numbers::sqrt2;  // sin(w0) / 2Q
+        const double c = std::cos(w0);
+        const double a0 = 1.0 + alpha;
+        Biquad q;
+        q.b0_ = (highPass ? (1.0 + c) : (1.0 - c)) / 2.0 / a0;
+        q.b1_ = (highPass ? -(1.0 + c) : (1.0 - c)) / a0;
+        q.b2_ = q.b0_;
+        q.a1_ = -2.0 * c / a0;
+        q.a2_ = (1.0 - alpha) / a0;
+        return q;
+    }
+
+    double b0_ = 1.0, b1_ = 0.0, b2_ = 0.0, a1_ = 0.0, a2_ = 0.0;
+    double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
+};
+
+// The whole signal at the ratio (output rate / input rate), band-limited.
+std::vector<double> Resample(const std::vector<double>& in, double ratio)
+{
+    std::vector<float> input(in.begin(), in.end());
+    std::vector<float> output(static_cast<std::size_t>(std::ceil(static_cast<double>(in.size()) * ratio)) + 256);
+    SRC_DATA data{};
+    data.data_in = input.data();
+    data.input_frames = static_cast<long>(input.size());
+    data.data_out = output.data();
+    data.output_frames = static_cast<long>(output.size());
+    data.src_ratio = ratio;
+    if (const int status = src_simple(&data, SRC_SINC_BEST_QUALITY, 1); status != 0)
+        throw std::runtime_error(std::string("resampling failed: ") + src_strerror(status));
+    if (data.input_frames_used != data.input_frames) throw std::runtime_error("resampling left input unused");
+    return {output.begin(), output.begin() + data.output_frames_gen};
+}
+
+// Each output sample taken samplingPhase (0 to 1) of a sample later: a
+// Blackman-windowed sinc over 64 input samples.
+std::vector<double> Delay(const std::vector<double>& in, double samplingPhase)
+{
+    constexpr int kHalf = 32;
+    double taps[2 * kHalf];
+    for (int k = -kHalf + 1; k <= kHalf; ++k) {
+        const double t = samplingPhase - k;  // distance of input k from the output instant
+        const double x = std::numbers::pi * t;
+        const double sinc = t == 0.0 ? 1.0 : std::sin(x) / x;
+        const double window = 0.42 + 0.5 * std::cos(x / kHalf) + 0.08 * std::cos(2.0 * x / kHalf);
+        taps[k + kHalf - 1] = sinc * window;
+    }
+    std::vector<double> out(in.size(), 0.0);
+    const auto size = static_cast<long>(in.size());
+    for (long n = 0; n < size; ++n) {
+        double sum = 0.0;
+        for (long k = std::max(-kHalf + 1L, -n); k <= std::min<long>(kHalf, size - 1 - n); ++k)
+            sum += taps[k + kHalf - 1] * in[static_cast<std::size_t>(n + k)];
+        out[static_cast<std::size_t>(n)] = sum;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                             std::uint64_t noiseSeed)
+{
+    std::vector<double> signal(sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) signal[i] = static_cast<double>(sent[i]) - kZeroLevel;
+
+    if (settings.samplingPhase != 0.0) signal = Delay(signal, settings.samplingPhase);
+    if (settings.ppm != 0.0) signal = Resample(signal, 1.0 + settings.ppm * 1e-6);
+    if (settings.highPassHz > 0.0) {
+        Biquad highPass = Biquad::HighPass(settings.highPassHz);
+        for (double& x : signal) x = highPass.Filter(x);
+    }
+    if (settings.lowPassHz > 0.0) {
+        Biquad lowPass = Biquad::LowPass(settings.lowPassHz);
+        for (double& x : signal) x = lowPass.Filter(x);
+    }
+    if (std::isfinite(settings.snrDb)) {
+        std::mt19937_64 random(noiseSeed);
+        std::normal_distribution<double> noise(0.0, kPeakSignal / std::pow(10.0, settings.snrDb / 20.0));
+        for (double& x : signal) x += noise(random);
+    }
+
+    std::vector<std::uint8_t> received(signal.size());
+    const double polarity = settings.inverted ? -1.0 : 1.0;
+    for (std::size_t i = 0; i < signal.size(); ++i) {
+        const double level = polarity * settings.gain * signal[i] + settings.dcOffset;
+        received[i] = SampleToUnsigned8(static_cast<float>(level / 128.0));
+    }
+    return received;
+}
