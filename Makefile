@@ -26,12 +26,16 @@ run: build
 demo: build
 	@scripts/demo
 
-# The threaded parts run once more under ThreadSanitizer.
+# Then the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the threaded logic under ThreadSanitizer, and the fuzz targets.
 test: build
 	@ctest --preset release
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan --target core_tests
-	@ctest --preset tsan -R '^(TransmitScheduler|AudioCapture)'
+	@ctest --preset tsan -R '^(TransmitScheduler|AudioCapture|FrameCallback)'
 
 bench: build
 	@build/bin/telvane-bench
