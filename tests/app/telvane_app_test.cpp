@@ -20,6 +20,8 @@
 #include "app/telvane_app.hpp"
 #include "app_test_support.hpp"
 #include "common/command_codes.hpp"
+#include "support/line_recorder.hpp"
+#include "support/working_directory.hpp"
 
 extern std::string loopbackProblem;  // test_main.cpp
 
@@ -27,12 +29,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct LineRecorder {
-    std::vector<PictureLine> lines;
-    void StoreLine(const PictureLine& line) { lines.push_back(line); }
-    void ResetPictureRow() {}
-};
 
 // Rows 0 to 58 of the transmission in a WAV file, decoded offline.
 std::vector<PictureLine> SentRows(const fs::path& file)
@@ -69,22 +65,7 @@ bool Shows(const QImage& client, const std::vector<PictureLine>& rows)
 
 class TelvaneAppTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "telvane-app-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
-
-    fs::path dir_;
-    fs::path previous_;
+    TemporaryWorkingDirectory directory{"telvane-app"};
 };
 
 TEST_F(TelvaneAppTest, StartsOnTheTestCardWithTheLevelLineInTheTitle)

@@ -15,6 +15,8 @@
 #include "fakes/fake_sound_player.hpp"
 #include "fakes/fake_ui.hpp"
 #include "rx/receive_chain.hpp"
+#include "support/line_recorder.hpp"
+#include "support/working_directory.hpp"
 #include "tx/ptt_port.hpp"
 
 namespace fs = std::filesystem;
@@ -35,27 +37,14 @@ std::vector<std::uint8_t> RowRampFrame(std::size_t length = kFrameBytes)
 
 class FrameCallbackTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "telvane-frame-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
-        shell.mainWindow = &mainTag;
-    }
-    void TearDown() override
-    {
-        scheduler.StopTransmitting();
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
+    void SetUp() override { shell.mainWindow = &mainTag; }
 
     std::int32_t Deliver(const std::vector<std::uint8_t>& frame)
     {
         return handoff.FrameCallback(&captureTag, {frame.data(), static_cast<std::uint32_t>(frame.size())});
     }
 
+    TemporaryWorkingDirectory directory{"telvane-frame"};
     int mainTag = 0;
     int captureTag = 0;
     ShellState shell;
@@ -66,8 +55,6 @@ protected:
     PttPort port{ports, ui};
     TransmitScheduler scheduler{samplesPerBit, port, ui, player, 0ms};
     FrameHandoff handoff{shell, ui, scheduler};
-    fs::path dir_;
-    fs::path previous_;
 };
 
 TEST_F(FrameCallbackTest, NothingHappensBeforeTheMainWindowExists)
@@ -116,12 +103,8 @@ TEST_F(FrameCallbackTest, WhileTransmittingTheReducedFrameGoesOutOwnedByTheCaptu
     }
 
     // The second transmission, heard after the first, carries the picture.
-    struct Lines {
-        std::vector<PictureLine> lines;
-        void StoreLine(const PictureLine& line) { lines.push_back(line); }
-        void ResetPictureRow() {}
-    } heard;
-    ReceiveChain<Lines> receiver(heard);
+    LineRecorder heard;
+    ReceiveChain<LineRecorder> receiver(heard);
     receiver.SetSamplesPerBit(4);
     const auto sounds = player.Sounds();
     receiver.Receive(std::span(sounds[0].contents).subspan(44));

@@ -20,17 +20,13 @@
 #include "rx/receive_chain.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
+#include "support/line_recorder.hpp"
+#include "support/working_directory.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct LineRecorder {
-    std::vector<PictureLine> lines;
-    void StoreLine(const PictureLine& line) { lines.push_back(line); }
-    void ResetPictureRow() {}
-};
 
 // Rows 0 to 58 of each played transmission, decoded by one receiver as a
 // remote station would hear them back to back.
@@ -69,19 +65,6 @@ bool IsFilled(const std::vector<PictureLine>& rows, std::uint8_t value)
 
 class TransmitSchedulerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "telvane-tx-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
 
     // Waits (up to 10 s) for the transmit thread to end.
     bool ThreadEnds(TransmitScheduler& scheduler)
@@ -90,13 +73,12 @@ protected:
         return !scheduler.ThreadActive();
     }
 
+    TemporaryWorkingDirectory directory{"telvane-tx"};
     SamplesPerBit samplesPerBit{4};
     FakeSerialPorts ports;
     FakeUi ui;
     FakeSoundPlayer player;
     PttPort port{ports, ui};
-    fs::path dir_;
-    fs::path previous_;
 };
 
 TEST_F(TransmitSchedulerTest, FilesRotateFrom01ThroughThe00AndOnAcrossOffAndOn)

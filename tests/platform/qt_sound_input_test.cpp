@@ -20,18 +20,13 @@
 #include "rx/audio_capture.hpp"
 #include "tx/transmission.hpp"
 #include "tx/wav_writer.hpp"
+#include "support/line_recorder.hpp"
 
 extern std::string loopbackProblem;  // test_main.cpp
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct LineRecorder {
-    std::vector<PictureLine> lines;
-    void StoreLine(const PictureLine& line) { lines.push_back(line); }
-    void ResetPictureRow() {}
-};
 
 // Rows 0 to 58 of picture, one after another somewhere among lines.
 bool Contains(const std::vector<PictureLine>& lines, const Picture& picture)

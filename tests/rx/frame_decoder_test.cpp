@@ -10,15 +10,9 @@
 
 #include "rx/frame_decoder.hpp"
 #include "tx/frame_encoder.hpp"
+#include "support/line_recorder.hpp"
 
 namespace {
-
-struct LineRecorder {
-    std::vector<PictureLine> lines;
-    std::vector<std::size_t> resetsAfter;  // lines stored at each reset
-    void StoreLine(const PictureLine& line) { lines.push_back(line); }
-    void ResetPictureRow() { resetsAfter.push_back(lines.size()); }
-};
 
 // The encoder's channel bits, captured in place of the synthesiser.
 struct ChannelStream {

@@ -10,15 +10,9 @@
 
 #include "rx/receive_chain.hpp"
 #include "tx/transmission.hpp"
+#include "support/line_recorder.hpp"
 
 namespace {
-
-struct LineRecorder {
-    std::vector<PictureLine> lines;
-    std::vector<std::size_t> resetsAfter;
-    void StoreLine(const PictureLine& line) { lines.push_back(line); }
-    void ResetPictureRow() { resetsAfter.push_back(lines.size()); }
-};
 
 Picture RandomPicture(std::mt19937& random)
 {
