@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QImageReader>
 #include <QString>
+#include <QtGlobal>
+#include <cstring>
 #include <vector>
 
 #include "capture/frame_reduction.hpp"
@@ -44,14 +46,64 @@ Picture PictureFromFrameSizedImage(const QImage& image)
     return picture;
 }
 
+// libjpeg fills in the missing part of a cut-short JPEG with grey, and Qt
+// only warns of it; that warning is caught while the image is read. Other
+// JPEG warnings (stray bytes and the like) leave the picture whole and are
+// passed on.
+std::string* jpegWarning = nullptr;
+QtMessageHandler previousHandler = nullptr;
+
+void CatchJpegWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (jpegWarning != nullptr && context.category != nullptr &&
+        std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0 && message.contains("premature end", Qt::CaseInsensitive)) {
+        if (jpegWarning->empty()) *jpegWarning = message.toStdString();
+        return;
+    }
+    previousHandler(type, context, message);
+}
+
+QImage ReadCatchingJpegWarning(QImageReader& reader, std::string& warning)
+{
+    jpegWarning = &warning;
+    previousHandler = qInstallMessageHandler(CatchJpegWarning);
+    QImage image = reader.read();
+    qInstallMessageHandler(previousHandler);
+    jpegWarning = nullptr;
+    return image;
+}
+
+// Covering the frame with the whole of a long, thin image would scale it to
+// many times the frame: a 1 x 32767 PNG of 237 bytes to 160 x 5,242,720,
+// 3.3 GB. Such an image is first cut to the centred part that the crop
+// keeps; any image whose covering stays within 8 frames is left whole, so
+// its picture does not change.
+QImage CentredPartToCover(const QImage& image)
+{
+    constexpr qint64 kMostFrames = 8;
+    const qint64 width = image.width();
+    const qint64 height = image.height();
+    // Taller than 4:3: covered at 160 wide, 160 * height / width high.
+    if (kFrameWidth * height > kMostFrames * kFrameHeight * width) {
+        const qint64 rows = (kFrameHeight * width + kFrameWidth - 1) / kFrameWidth;
+        return image.copy(0, static_cast<int>((height - rows) / 2), image.width(), static_cast<int>(rows));
+    }
+    // Wider: covered at 120 high, 120 * width / height wide.
+    if (kFrameHeight * width > kMostFrames * kFrameWidth * height) {
+        const qint64 columns = (kFrameWidth * height + kFrameHeight - 1) / kFrameHeight;
+        return image.copy(static_cast<int>((width - columns) / 2), 0, static_cast<int>(columns), image.height());
+    }
+    return image;
+}
+
 }  // namespace
 
 Picture PictureFromImage(const QImage& image)
 {
     if (image.width() == kPictureWidth && image.height() == kPictureHeight) return PictureFromPixels(image);
     if (image.width() == kFrameWidth && image.height() == kFrameHeight) return PictureFromFrameSizedImage(image);
-    const QImage covering =
-        image.scaled(kFrameWidth, kFrameHeight, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    const QImage covering = CentredPartToCover(image).scaled(kFrameWidth, kFrameHeight, Qt::KeepAspectRatioByExpanding,
+                                                             Qt::SmoothTransformation);
     const QImage cropped = covering.copy((covering.width() - kFrameWidth) / 2, (covering.height() - kFrameHeight) / 2,
                                          kFrameWidth, kFrameHeight);
     return PictureFromFrameSizedImage(cropped);
@@ -60,9 +112,14 @@ Picture PictureFromImage(const QImage& image)
 bool LoadPicture(const std::string& path, Picture& picture, std::string& error)
 {
     QImageReader reader(QString::fromStdString(path));
-    const QImage image = reader.read();
+    std::string warning;
+    const QImage image = ReadCatchingJpegWarning(reader, warning);
     if (image.isNull()) {
-        error = reader.errorString().toStdString();
+        error = reader.errorString().toStdString() + (warning.empty() ? "" : " (" + warning + ")");
+        return false;
+    }
+    if (!warning.empty()) {
+        error = warning;
         return false;
     }
     picture = PictureFromImage(image);

@@ -1,5 +1,6 @@
 #include "tools/picture_output.hpp"
 
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QString>
@@ -30,9 +31,26 @@ bool WritePng(const Picture& picture, const std::string& path, std::string& erro
 {
     QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
     for (int y = 0; y < kPictureHeight; ++y) std::memcpy(image.scanLine(y), picture[y].data(), kPictureWidth);
-    QImageWriter writer(QString::fromStdString(path), "png");
+    // The writer gets an open file rather than the name: a file of its own
+    // it closes unchecked, and bytes still buffered then (a full disk) would
+    // be lost without a word.
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    QImageWriter writer(&file, "png");
     if (!writer.write(image)) {
         error = writer.errorString().toStdString();
+        return false;
+    }
+    if (!file.flush()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString().toStdString();
         return false;
     }
     return true;

@@ -320,7 +320,13 @@ int Decode(Arguments& args)
         const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
                                            : ReadRecording(recording, feed, error);
         if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
-        if (!read) return Failure(recording == "-" ? "standard input" : recording, "cannot read recording: " + error);
+        if (!read) {
+            // The input ends here: the rows received up to it still make a picture.
+            pictures.WriteRemainder();
+            Failure(recording == "-" ? "standard input" : recording, "cannot read recording: " + error);
+            if (pictures.Failed()) Failure(pictures.FailedPath(), pictures.Error());
+            return kExitFailure;
+        }
     }
     pictures.WriteRemainder();
     if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());

@@ -1,0 +1,300 @@
+// telvane-cli on input it cannot use and output it cannot write: one line
+// naming the file, exit status 1, and nothing already written lost.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/picture.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void Spit(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void PutU32(std::string& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// The lines the tool itself writes; libraries may add their own (libpng
+// says what it found wrong before the tool's line).
+std::vector<std::string> OwnLines(const std::string& err)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("telvane-cli: ", 0) == 0) lines.push_back(line);
+    return lines;
+}
+
+// One line of the tool's, the last one, starting with "telvane-cli: what:".
+void ExpectOneLineNaming(const ToolRun& run, const std::string& what, const std::string& reason)
+{
+    const auto lines = OwnLines(run.err);
+    ASSERT_EQ(lines.size(), 1u) << run.err;
+    EXPECT_EQ(lines[0].rfind("telvane-cli: " + what + ": " + reason, 0), 0u) << lines[0];
+    EXPECT_EQ(run.err.substr(run.err.size() - lines[0].size() - 1), lines[0] + "\n") << run.err;
+}
+
+Picture RandomPicture(unsigned seed)
+{
+    std::mt19937 random(seed);
+    Picture picture{};
+    for (PictureLine& line : picture)
+        for (std::uint8_t& value : line) value = static_cast<std::uint8_t>(random() % 256);
+    return picture;
+}
+
+QImage GreyImage(const Picture& picture)
+{
+    QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
+    for (int y = 0; y < kPictureHeight; ++y)
+        for (int x = 0; x < kPictureWidth; ++x) image.scanLine(y)[x] = picture[y][x];
+    return image;
+}
+
+// Rows 0 to 58 as sent (255 goes out as 254).
+void ExpectRowsOf(const Picture& sent, const fs::path& png)
+{
+    const QImage image = QImage(QString::fromStdString(png.string())).convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_EQ(image.width(), kPictureWidth) << png;
+    ASSERT_EQ(image.height(), kPictureHeight) << png;
+    for (int y = 0; y < kPictureHeight - 1; ++y)
+        for (int x = 0; x < kPictureWidth; ++x)
+            ASSERT_EQ(image.constScanLine(y)[x], sent[y][x] == 255 ? 254 : sent[y][x]) << png << " row " << y;
+}
+
+class BadInputCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "telvane-bad-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        ASSERT_TRUE(GreyImage(first_).save(QString::fromStdString(Path("first.png")), "png"));
+        ASSERT_TRUE(GreyImage(second_).save(QString::fromStdString(Path("second.png")), "png"));
+        ASSERT_EQ(Cli({"encode", "-o", Path("good.wav"), Path("first.png"), Path("second.png")}).status, 0);
+        good_ = Slurp(Path("good.wav"));
+        ASSERT_GT(good_.size(), 44u + 200000u);
+    }
+    void TearDown() override
+    {
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+        for (const auto& entry : fs::recursive_directory_iterator(dir_))
+            if (entry.is_directory() && !entry.is_symlink())
+                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir_);
+    }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // The tool with its arguments (single-quoted), standard input from
+    // stdinPath.
+    ToolRun Cli(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null") const
+    {
+        std::string command = std::string("'") + TELVANE_CLI + "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        command += " >'" + Path("stdout") + "' 2>'" + Path("stderr") + "' <'" + stdinPath + "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")), Slurp(Path("stderr"))};
+    }
+
+    // A directory in which no file can be created. Permissions do not stop
+    // root, so there it is /proc, where nobody can create files.
+    std::string ReadOnlyDirectory()
+    {
+        if (geteuid() != 0) {
+            const std::string path = Path("read-only");
+            fs::create_directory(path);
+            fs::permissions(path, fs::perms::owner_read | fs::perms::owner_exec);
+            return path;
+        }
+        return "/proc";
+    }
+
+    fs::path dir_;
+    const Picture first_ = RandomPicture(11);
+    const Picture second_ = RandomPicture(12);
+    std::string good_;
+};
+
+TEST_F(BadInputCli, UnreadableRecordingsFailWithOneLineAndKeepThePicturesBeforeThem)
+{
+    std::mt19937 random(3);
+    std::string noise(20000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    std::string garbage = "RIFF" + std::string(4, '\0') + "WAVE" + noise;
+    PutU32(garbage, 4, static_cast<std::uint32_t>(garbage.size() - 8));
+    // "fmt " claims 2 GiB, far beyond the end of the file.
+    std::string hugeFormat = good_.substr(0, 1044);
+    PutU32(hugeFormat, 16, 0x7FFFFFF0u);
+    std::string noChannels = good_.substr(0, 1044);
+    noChannels[22] = noChannels[23] = '\0';
+    std::string oneHertz = good_.substr(0, 1044);
+    PutU32(oneHertz, 24, 1);
+
+    Spit(Path("zero-length.wav"), "");
+    Spit(Path("cut-in-header.wav"), good_.substr(0, 30));
+    Spit(Path("riff-garbage.wav"), garbage);
+    Spit(Path("huge-fmt.wav"), hugeFormat);
+    Spit(Path("no-channels.wav"), noChannels);
+    Spit(Path("one-hertz.wav"), oneHertz);
+    Spit(Path("random.wav"), noise);
+    fs::copy_file(Path("first.png"), Path("picture.wav"));
+    fs::create_directory(Path("directory.wav"));
+
+    int n = 0;
+    for (const char* name : {"zero-length.wav", "cut-in-header.wav", "riff-garbage.wav", "huge-fmt.wav",
+                             "no-channels.wav", "one-hertz.wav", "random.wav", "picture.wav", "directory.wav"}) {
+        SCOPED_TRACE(name);
+        const std::string bad = Path(name);
+        const std::string alone = Path("alone" + std::to_string(n));
+        const ToolRun run = Cli({"decode", "-o", alone, bad});
+        EXPECT_EQ(run.status, 1);
+        ExpectOneLineNaming(run, bad, "cannot read recording: ");
+        EXPECT_TRUE(fs::is_empty(alone));
+
+        // After a good recording: both of its pictures are written, the
+        // second (59 rows when the good one ends) before the message.
+        const std::string after = Path("after" + std::to_string(n++));
+        const ToolRun mixed = Cli({"decode", "-o", after, Path("good.wav"), bad});
+        EXPECT_EQ(mixed.status, 1);
+        ExpectOneLineNaming(mixed, bad, "cannot read recording: ");
+        ExpectRowsOf(first_, fs::path(after) / "rx0001.png");
+        ExpectRowsOf(second_, fs::path(after) / "rx0002.png");
+        EXPECT_NE(mixed.out.find("picture 2: "), std::string::npos) << mixed.out;
+    }
+
+    // A directory as standard input cannot be read either.
+    const ToolRun fromDirectory = Cli({"decode", "-o", Path("stdin"), "-"}, Path("directory.wav"));
+    EXPECT_EQ(fromDirectory.status, 1);
+    ExpectOneLineNaming(fromDirectory, "standard input", "cannot read recording: ");
+}
+
+TEST_F(BadInputCli, DataCutShortOrOverstatedDecodesWhatThereIs)
+{
+    // Cut in the second transmission, as by a recorder that stopped: the
+    // header still claims the whole length.
+    const std::string cut = good_.substr(0, good_.size() * 3 / 4);
+    // The same bytes with sizes claiming some 4 GiB of samples.
+    std::string overstated = cut;
+    PutU32(overstated, 4, 0xFFFFFFF8u);
+    PutU32(overstated, 40, 0xFFFFFFD0u);
+    Spit(Path("cut.wav"), cut);
+    Spit(Path("overstated.wav"), overstated);
+
+    for (const char* name : {"cut.wav", "overstated.wav"}) {
+        SCOPED_TRACE(name);
+        const std::string out = Path(std::string("rx-") + name);
+        const ToolRun run = Cli({"decode", "-o", out, Path(name)});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(OwnLines(run.err).empty()) << run.err;
+        ExpectRowsOf(first_, fs::path(out) / "rx0001.png");
+        // The rows of the second transmission that were recorded.
+        EXPECT_NE(run.out.find("rx0002.png (end of input, "), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::exists(fs::path(out) / "rx0003.png"));
+    }
+}
+
+TEST_F(BadInputCli, CorruptOrCutImagesFailWithOneLineAndWriteNoRecording)
+{
+    const std::string png = Slurp(Path("first.png"));
+    std::string badCheck = png;
+    badCheck[png.find("IDAT") + 20] ^= 0x55;  // inside the compressed pixels
+    const QImage colour = GreyImage(first_).convertToFormat(QImage::Format_RGB32).scaled(320, 240);
+    ASSERT_TRUE(colour.save(QString::fromStdString(Path("whole.jpg")), "jpg"));
+    const std::string jpeg = Slurp(Path("whole.jpg"));
+    std::mt19937 random(4);
+    std::string noise(5000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+
+    Spit(Path("cut.png"), png.substr(0, png.size() / 2));
+    Spit(Path("cut-in-header.png"), png.substr(0, 20));
+    Spit(Path("bad-check.png"), badCheck);
+    // Qt paints the missing part of a cut JPEG grey and only warns.
+    Spit(Path("cut.jpg"), jpeg.substr(0, jpeg.size() * 6 / 10));
+    Spit(Path("cut-in-header.jpg"), jpeg.substr(0, 200));
+    Spit(Path("zero-length.png"), "");
+    Spit(Path("random.png"), noise);
+    fs::create_directory(Path("directory.png"));
+
+    for (const char* name : {"cut.png", "cut-in-header.png", "bad-check.png", "cut.jpg", "cut-in-header.jpg",
+                             "zero-length.png",
+                             "random.png", "directory.png", "good.wav"}) {
+        SCOPED_TRACE(name);
+        fs::remove(Path("out.wav"));
+        const ToolRun run = Cli({"encode", "-o", Path("out.wav"), Path("first.png"), Path(name)});
+        EXPECT_EQ(run.status, 1);
+        ExpectOneLineNaming(run, Path(name), "cannot read image: ");
+        EXPECT_FALSE(fs::exists(Path("out.wav")));
+    }
+}
+
+TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
+{
+    const std::string readOnly = ReadOnlyDirectory();
+    const std::string inReadOnly = readOnly + "/out.wav";
+    for (const auto& [output, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"/dev/full", "CANTWRITEDATA"}, {inReadOnly, "CANTOPENFILE"}, {dir_.string(), "CANTOPENFILE"}}) {
+        SCOPED_TRACE(output);
+        const ToolRun run = Cli({"encode", "-o", output, Path("first.png")});
+        EXPECT_EQ(run.status, 1);
+        ExpectOneLineNaming(run, output, reason);
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+    EXPECT_FALSE(fs::exists(inReadOnly));
+
+    // Pictures into a full disk (each file a link to /dev/full), into a
+    // directory where they cannot be created, and into no directory.
+    for (const char* format : {"png", "pgm"}) {
+        SCOPED_TRACE(format);
+        const std::string full = Path(std::string("full-") + format);
+        fs::create_directory(full);
+        const std::string picture = full + "/rx0001." + format;
+        fs::create_symlink("/dev/full", picture);
+        const ToolRun run = Cli({"decode", "--format", format, "-o", full, Path("good.wav")});
+        EXPECT_EQ(run.status, 1);
+        ExpectOneLineNaming(run, picture, "cannot write picture: ");
+        EXPECT_EQ(run.out.find("picture 1"), std::string::npos) << "a lost picture reported as written:\n" << run.out;
+
+        const ToolRun readOnlyRun = Cli({"decode", "--format", format, "-o", readOnly, Path("good.wav")});
+        EXPECT_EQ(readOnlyRun.status, 1);
+        ExpectOneLineNaming(readOnlyRun, readOnly + "/rx0001." + format, "cannot write picture: ");
+        EXPECT_FALSE(fs::exists(readOnly + "/rx0001." + format));
+    }
+    const ToolRun intoDevice = Cli({"decode", "-o", "/dev/full", Path("good.wav")});
+    EXPECT_EQ(intoDevice.status, 1);
+    ExpectOneLineNaming(intoDevice, "/dev/full", "cannot create directory: ");
+}
+
+}  // namespace
