@@ -27,7 +27,7 @@ demo: build
 	@scripts/demo
 
 # Then the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the threaded logic under ThreadSanitizer, and the fuzz targets.
+# the threaded logic under ThreadSanitizer, and the fuzz targets (30 s each).
 test: build
 	@ctest --preset release
 	@cmake --preset asan >/dev/null
@@ -36,9 +36,10 @@ test: build
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan --target core_tests
 	@ctest --preset tsan -R '^(TransmitScheduler|AudioCapture|FrameCallback)'
+	@scripts/fuzz
 
 bench: build
 	@build/bin/telvane-bench
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -76,11 +76,12 @@ QImage ReadCatchingJpegWarning(QImageReader& reader, std::string& warning)
 // Covering the frame with the whole of a long, thin image would scale it to
 // many times the frame: a 1 x 32767 PNG of 237 bytes to 160 x 5,242,720,
 // 3.3 GB. Such an image is first cut to the centred part that the crop
-// keeps; any image whose covering stays within 8 frames is left whole, so
-// its picture does not change.
+// keeps (which can move the picture by about one source pixel); any image
+// whose covering stays within 32 frames (2.4 MB) is left whole, so its
+// picture does not change.
 QImage CentredPartToCover(const QImage& image)
 {
-    constexpr qint64 kMostFrames = 8;
+    constexpr qint64 kMostFrames = 32;
     const qint64 width = image.width();
     const qint64 height = image.height();
     // Taller than 4:3: covered at 160 wide, 160 * height / width high.

@@ -1,0 +1,150 @@
+// Any samples into the receiver. Input: one control byte, one chunking byte,
+// then the samples.
+//   control bits 0-1: samples per bit at the start (0 and 3: 4, 1: 3, 2: 2)
+//   control bits 2-3: samples per bit after the switch, coded the same way
+//   control bits 4-7: k = 0 never switches, else the switch comes after
+//                     k/16 of the samples
+// The samples go into two chains: one takes each part in a single Receive,
+// the other in chunks whose lengths follow from the chunking byte (as a
+// sound card's buffers would cut them). Both must store the same lines and
+// end in the same state: Receive works on copies of the state, and a field
+// not copied back would show here. The line sink checks the picture row.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+
+#include "rx/receive_chain.hpp"
+
+namespace {
+
+[[noreturn]] void Fail(const char* what)
+{
+    std::fprintf(stderr, "receive_chain_fuzzer: %s\n", what);
+    std::abort();
+}
+
+void Check(bool holds, const char* what)
+{
+    if (!holds) Fail(what);
+}
+
+// The received picture, checked at every line, with a digest of every line
+// and row reset it was handed, in order.
+class CheckedView {
+public:
+    void StoreLine(const PictureLine& line)
+    {
+        Check(view.pictureRow >= 0 && view.pictureRow < kPictureHeight, "picture row out of range before a line");
+        view.StoreLine(line);
+        Check(view.pictureRow >= 0 && view.pictureRow < kPictureHeight, "picture row out of range after a line");
+        for (std::uint8_t value : line) Mix(value);
+        ++lines;
+    }
+    void ResetPictureRow()
+    {
+        view.ResetPictureRow();
+        Mix(0x100);
+        ++resets;
+    }
+
+    PictureView view;
+    std::uint64_t digest = 14695981039346656037ull;
+    long lines = 0;
+    long resets = 0;
+
+private:
+    void Mix(unsigned value) { digest = (digest ^ value) * 1099511628211ull; }
+};
+
+using Chain = ReceiveChain<CheckedView>;
+
+std::int32_t SamplesPerBitOf(unsigned code)
+{
+    static constexpr std::int32_t kCodes[4] = {4, 3, 2, 4};
+    return kCodes[code & 3u];
+}
+
+// The ranges the stages keep their counters in; beyond them a count could
+// overflow or a line column index past the line buffer.
+void CheckState(const Chain& chain)
+{
+    const FrameDecoderState& d = chain.decoder;
+    Check(d.runLength >= 0 && d.runLength <= 8, "run length out of range");
+    Check(d.bitCount >= 0 && d.bitCount < 8, "bit count out of range");
+    Check(d.lineColumn >= 0 && d.lineColumn <= kPictureWidth + 1, "line column out of range");
+    Check(d.linesSinceStart >= 0 && d.linesSinceStart <= kPictureHeight + 1, "lines since start out of range");
+    Check(d.flagSeen == 0 || d.flagSeen == 1, "flag seen not 0 or 1");
+    Check(d.previousLevel == 0 || d.previousLevel == 1, "previous level not 0 or 1");
+    const BitClockState& c = chain.clock;
+    Check(c.clockPhase >= 0.0 && c.clockPhase < 100.0, "clock phase out of 0..100");
+    Check(c.previousSampleBit == 0 || c.previousSampleBit == 1, "previous sample bit not 0 or 1");
+    const LevelTrackerState& t = chain.tracker;
+    Check(t.dcLevel >= 0.0 && t.dcLevel <= 255.0, "dc level out of 0..255");
+    Check(t.sliceThreshold >= 0 && t.sliceThreshold <= 255, "slice threshold out of 0..255");
+}
+
+bool SameState(const Chain& a, const Chain& b)
+{
+    const FrameDecoderState& da = a.decoder;
+    const FrameDecoderState& db = b.decoder;
+    const BitClockState& ca = a.clock;
+    const BitClockState& cb = b.clock;
+    const LevelTrackerState& ta = a.tracker;
+    const LevelTrackerState& tb = b.tracker;
+    return da.descramblerRegister == db.descramblerRegister && da.previousLevel == db.previousLevel &&
+           da.runLength == db.runLength && da.byteRegister == db.byteRegister && da.bitCount == db.bitCount &&
+           da.flagSeen == db.flagSeen && da.lineColumn == db.lineColumn && da.linesSinceStart == db.linesSinceStart &&
+           da.lineBuffer == db.lineBuffer && ca.clockPhase == cb.clockPhase && ca.phaseIncrement == cb.phaseIncrement &&
+           ca.previousSampleBit == cb.previousSampleBit && ta.dcLevel == tb.dcLevel &&
+           ta.sliceThreshold == tb.sliceThreshold && ta.peakLevel == tb.peakLevel && ta.troughLevel == tb.troughLevel;
+}
+
+// Chunk lengths from 0 (an empty Receive) to 1023, spread by the chunking byte.
+void ReceiveInChunks(Chain& chain, std::span<const std::uint8_t> samples, unsigned chunking)
+{
+    std::uint32_t state = chunking * 2654435761u + 1u;
+    while (!samples.empty()) {
+        state = state * 1664525u + 1013904223u;
+        const std::size_t length = std::min<std::size_t>(samples.size(), (state >> 16) % (chunking % 4 == 0 ? 8 : 1024));
+        chain.Receive(samples.first(length));
+        CheckState(chain);
+        samples = samples.subspan(length);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 2) return 0;
+    const unsigned control = data[0];
+    const unsigned chunking = data[1];
+    const std::span<const std::uint8_t> samples(data + 2, size - 2);
+    const std::size_t switchAt = (control >> 4) == 0 ? samples.size() : samples.size() * (control >> 4) / 16;
+    const std::span<const std::uint8_t> parts[2] = {samples.first(switchAt), samples.subspan(switchAt)};
+
+    CheckedView wholeView;
+    CheckedView chunkedView;
+    Chain whole(wholeView);
+    Chain chunked(chunkedView);
+    for (int part = 0; part < 2; ++part) {
+        const std::int32_t samplesPerBit = SamplesPerBitOf(part == 0 ? control : control >> 2);
+        whole.SetSamplesPerBit(samplesPerBit);
+        chunked.SetSamplesPerBit(samplesPerBit);
+        whole.Receive(parts[part]);
+        CheckState(whole);
+        ReceiveInChunks(chunked, parts[part], chunking);
+    }
+
+    Check(wholeView.lines == chunkedView.lines && wholeView.resets == chunkedView.resets &&
+              wholeView.digest == chunkedView.digest,
+          "chunked input stored other lines than the same input in one piece");
+    Check(SameState(whole, chunked), "chunked input left another state than the same input in one piece");
+    Check(wholeView.view.receivedPicture == chunkedView.view.receivedPicture &&
+              wholeView.view.pictureRow == chunkedView.view.pictureRow,
+          "chunked input left another picture than the same input in one piece");
+    return 0;
+}
