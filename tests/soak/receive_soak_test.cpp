@@ -175,7 +175,9 @@ TEST(ReceiveSoak, AnHourAtFourSamplesPerBitReceivesEveryPictureWithoutGrowing)
     EXPECT_GT(hour.sent, 300);
     EXPECT_EQ(hour.exact, hour.sent);
     ASSERT_GT(hour.residentAfterMinuteKb, 0);
-    EXPECT_LE(hour.residentEndKb - hour.residentAfterMinuteKb, soak::kResidentMarginKb);
+    if (soak::kResidentMeasured) {
+        EXPECT_LE(hour.residentEndKb - hour.residentAfterMinuteKb, soak::kResidentMarginKb);
+    }
 }
 
 TEST(ReceiveSoak, QuarterHoursAtThreeAndTwoSamplesPerBitReceiveEveryPicture)
@@ -187,7 +189,9 @@ TEST(ReceiveSoak, QuarterHoursAtThreeAndTwoSamplesPerBitReceiveEveryPicture)
         Report("quarter hour", samplesPerBit, kQuarter, quarter);
         EXPECT_GT(quarter.sent, 100);
         EXPECT_EQ(quarter.exact, quarter.sent);
-        EXPECT_LE(quarter.residentEndKb - quarter.residentAfterMinuteKb, soak::kResidentMarginKb);
+        if (soak::kResidentMeasured) {
+            EXPECT_LE(quarter.residentEndKb - quarter.residentAfterMinuteKb, soak::kResidentMarginKb);
+        }
     }
 }
 

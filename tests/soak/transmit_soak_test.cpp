@@ -199,7 +199,9 @@ TEST_F(TransmitSoak, AThousandCyclesLeaveTwentyWholeFilesAndNoGrowth)
     RecordProperty("resident_last_kb", static_cast<int>(player.residentLastKb));
 
     ASSERT_GT(player.residentFirstKb, 0);
-    EXPECT_LE(player.residentLastKb - player.residentFirstKb, soak::kResidentMarginKb);
+    if (soak::kResidentMeasured) {
+        EXPECT_LE(player.residentLastKb - player.residentFirstKb, soak::kResidentMarginKb);
+    }
     ASSERT_GT(descriptorsBefore, 0);
     EXPECT_EQ(descriptorsAfter, descriptorsBefore);
     EXPECT_TRUE(ui.Boxes().empty());
