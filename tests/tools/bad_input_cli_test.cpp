@@ -17,24 +17,11 @@
 #include <vector>
 
 #include "common/picture.hpp"
+#include "tools/cli_test_support.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void Spit(const fs::path& path, const std::string& bytes)
 {
@@ -58,29 +45,12 @@ std::vector<std::string> OwnLines(const std::string& err)
 }
 
 // One line of the tool's, the last one, starting with "telvane-cli: what:".
-void ExpectOneLineNaming(const ToolRun& run, const std::string& what, const std::string& reason)
+void ExpectOneLineNaming(const CliRun& run, const std::string& what, const std::string& reason)
 {
     const auto lines = OwnLines(run.err);
     ASSERT_EQ(lines.size(), 1u) << run.err;
     EXPECT_EQ(lines[0].rfind("telvane-cli: " + what + ": " + reason, 0), 0u) << lines[0];
     EXPECT_EQ(run.err.substr(run.err.size() - lines[0].size() - 1), lines[0] + "\n") << run.err;
-}
-
-Picture RandomPicture(unsigned seed)
-{
-    std::mt19937 random(seed);
-    Picture picture{};
-    for (PictureLine& line : picture)
-        for (std::uint8_t& value : line) value = static_cast<std::uint8_t>(random() % 256);
-    return picture;
-}
-
-QImage GreyImage(const Picture& picture)
-{
-    QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
-    for (int y = 0; y < kPictureHeight; ++y)
-        for (int x = 0; x < kPictureWidth; ++x) image.scanLine(y)[x] = picture[y][x];
-    return image;
 }
 
 // Rows 0 to 58 as sent (255 goes out as 254).
@@ -120,13 +90,9 @@ protected:
 
     // The tool with its arguments (single-quoted), standard input from
     // stdinPath.
-    ToolRun Cli(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null") const
+    CliRun Cli(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null") const
     {
-        std::string command = std::string("'") + TELVANE_CLI + "'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >'" + Path("stdout") + "' 2>'" + Path("stderr") + "' <'" + stdinPath + "'";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")), Slurp(Path("stderr"))};
+        return RunCli(dir_, args, stdinPath);
     }
 
     // A directory in which no file can be created. Permissions do not stop
@@ -179,7 +145,7 @@ TEST_F(BadInputCli, UnreadableRecordingsFailWithOneLineAndKeepThePicturesBeforeT
         SCOPED_TRACE(name);
         const std::string bad = Path(name);
         const std::string alone = Path("alone" + std::to_string(n));
-        const ToolRun run = Cli({"decode", "-o", alone, bad});
+        const CliRun run = Cli({"decode", "-o", alone, bad});
         EXPECT_EQ(run.status, 1);
         ExpectOneLineNaming(run, bad, "cannot read recording: ");
         EXPECT_TRUE(fs::is_empty(alone));
@@ -187,7 +153,7 @@ TEST_F(BadInputCli, UnreadableRecordingsFailWithOneLineAndKeepThePicturesBeforeT
         // After a good recording: both of its pictures are written, the
         // second (59 rows when the good one ends) before the message.
         const std::string after = Path("after" + std::to_string(n++));
-        const ToolRun mixed = Cli({"decode", "-o", after, Path("good.wav"), bad});
+        const CliRun mixed = Cli({"decode", "-o", after, Path("good.wav"), bad});
         EXPECT_EQ(mixed.status, 1);
         ExpectOneLineNaming(mixed, bad, "cannot read recording: ");
         ExpectRowsOf(first_, fs::path(after) / "rx0001.png");
@@ -196,7 +162,7 @@ TEST_F(BadInputCli, UnreadableRecordingsFailWithOneLineAndKeepThePicturesBeforeT
     }
 
     // A directory as standard input cannot be read either.
-    const ToolRun fromDirectory = Cli({"decode", "-o", Path("stdin"), "-"}, Path("directory.wav"));
+    const CliRun fromDirectory = Cli({"decode", "-o", Path("stdin"), "-"}, Path("directory.wav"));
     EXPECT_EQ(fromDirectory.status, 1);
     ExpectOneLineNaming(fromDirectory, "standard input", "cannot read recording: ");
 }
@@ -216,7 +182,7 @@ TEST_F(BadInputCli, DataCutShortOrOverstatedDecodesWhatThereIs)
     for (const char* name : {"cut.wav", "overstated.wav"}) {
         SCOPED_TRACE(name);
         const std::string out = Path(std::string("rx-") + name);
-        const ToolRun run = Cli({"decode", "-o", out, Path(name)});
+        const CliRun run = Cli({"decode", "-o", out, Path(name)});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(OwnLines(run.err).empty()) << run.err;
         ExpectRowsOf(first_, fs::path(out) / "rx0001.png");
@@ -253,7 +219,7 @@ TEST_F(BadInputCli, CorruptOrCutImagesFailWithOneLineAndWriteNoRecording)
                              "random.png", "directory.png", "good.wav"}) {
         SCOPED_TRACE(name);
         fs::remove(Path("out.wav"));
-        const ToolRun run = Cli({"encode", "-o", Path("out.wav"), Path("first.png"), Path(name)});
+        const CliRun run = Cli({"encode", "-o", Path("out.wav"), Path("first.png"), Path(name)});
         EXPECT_EQ(run.status, 1);
         ExpectOneLineNaming(run, Path(name), "cannot read image: ");
         EXPECT_FALSE(fs::exists(Path("out.wav")));
@@ -267,7 +233,7 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
     for (const auto& [output, reason] : std::vector<std::pair<std::string, std::string>>{
              {"/dev/full", "CANTWRITEDATA"}, {inReadOnly, "CANTOPENFILE"}, {dir_.string(), "CANTOPENFILE"}}) {
         SCOPED_TRACE(output);
-        const ToolRun run = Cli({"encode", "-o", output, Path("first.png")});
+        const CliRun run = Cli({"encode", "-o", output, Path("first.png")});
         EXPECT_EQ(run.status, 1);
         ExpectOneLineNaming(run, output, reason);
         EXPECT_TRUE(run.out.empty()) << run.out;
@@ -282,17 +248,17 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
         fs::create_directory(full);
         const std::string picture = full + "/rx0001." + format;
         fs::create_symlink("/dev/full", picture);
-        const ToolRun run = Cli({"decode", "--format", format, "-o", full, Path("good.wav")});
+        const CliRun run = Cli({"decode", "--format", format, "-o", full, Path("good.wav")});
         EXPECT_EQ(run.status, 1);
         ExpectOneLineNaming(run, picture, "cannot write picture: ");
         EXPECT_EQ(run.out.find("picture 1"), std::string::npos) << "a lost picture reported as written:\n" << run.out;
 
-        const ToolRun readOnlyRun = Cli({"decode", "--format", format, "-o", readOnly, Path("good.wav")});
+        const CliRun readOnlyRun = Cli({"decode", "--format", format, "-o", readOnly, Path("good.wav")});
         EXPECT_EQ(readOnlyRun.status, 1);
         ExpectOneLineNaming(readOnlyRun, readOnly + "/rx0001." + format, "cannot write picture: ");
         EXPECT_FALSE(fs::exists(readOnly + "/rx0001." + format));
     }
-    const ToolRun intoDevice = Cli({"decode", "-o", "/dev/full", Path("good.wav")});
+    const CliRun intoDevice = Cli({"decode", "-o", "/dev/full", Path("good.wav")});
     EXPECT_EQ(intoDevice.status, 1);
     ExpectOneLineNaming(intoDevice, "/dev/full", "cannot create directory: ");
 }

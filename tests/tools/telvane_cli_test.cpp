@@ -18,25 +18,12 @@
 #include "capture/frame_reduction.hpp"
 #include "common/picture.hpp"
 #include "common/samples.hpp"
+#include "tools/cli_test_support.hpp"
 #include "tx/transmission.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -53,32 +40,15 @@ protected:
     // Runs the tool with its arguments (single-quoted for the shell).
     CliRun Cli(const std::vector<std::string>& args, const std::string& stdinFile = "") const
     {
-        std::string command = std::string("'") + TELVANE_CLI + "'";
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >'" + Path("stdout").string() + "' 2>'" + Path("stderr").string() + "'";
-        command += " <'" + (stdinFile.empty() ? std::string("/dev/null") : stdinFile) + "'";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(Path("stdout")), Slurp(Path("stderr"))};
+        return RunCli(dir_, args, stdinFile.empty() ? "/dev/null" : stdinFile);
     }
 
     fs::path dir_;
 };
 
-Picture RandomPicture(unsigned seed)
-{
-    std::mt19937 random(seed);
-    Picture picture{};
-    for (PictureLine& line : picture)
-        for (std::uint8_t& value : line) value = static_cast<std::uint8_t>(random() % 256);
-    return picture;
-}
-
 void SaveGrey(const Picture& picture, const fs::path& path)
 {
-    QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
-    for (int y = 0; y < kPictureHeight; ++y)
-        for (int x = 0; x < kPictureWidth; ++x) image.scanLine(y)[x] = picture[y][x];
-    ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "png"));
+    ASSERT_TRUE(GreyImage(picture).save(QString::fromStdString(path.string()), "png"));
 }
 
 Picture LoadGrey(const fs::path& path)
