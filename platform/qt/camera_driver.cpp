@@ -6,13 +6,11 @@
 #include <QCamera>
 #include <QComboBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QMediaCaptureSession>
 #include <QPointer>
 #include <QSpinBox>
-#include <QVBoxLayout>
 #include <QVideoSink>
 
 #include "platform/qt/capture_window.hpp"
@@ -212,12 +210,7 @@ void CameraDriver::SourceDialog(QWidget* parent)
         form->addRow("Colour temperature:", temperature);
     }
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    AddFormAndButtons(dialog, form);
 
     const int result = dialog->exec();
     if (!dialog) return;

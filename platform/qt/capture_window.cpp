@@ -27,6 +27,16 @@ void CaptureWindow::paintEvent(QPaintEvent*)
     else painter.drawImage(rect(), frame_);
 }
 
+void AddFormAndButtons(QDialog* dialog, QFormLayout* form)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
 int ChooseFromList(QWidget* parent, const QString& title, const QString& label, const QString& objectName,
                    const QStringList& items, int current)
 {
@@ -40,12 +50,7 @@ int ChooseFromList(QWidget* parent, const QString& title, const QString& label, 
     choice->setCurrentIndex(current);
     auto* form = new QFormLayout;
     form->addRow(label, choice);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    AddFormAndButtons(dialog, form);
 
     const int result = dialog->exec();
     if (!dialog) return -1;

@@ -22,6 +22,13 @@ private:
     QImage frame_;
 };
 
+class QDialog;
+class QFormLayout;
+
+// Lays a dialog out as its form above "OK" and "Cancel", which accept and
+// reject it.
+void AddFormAndButtons(QDialog* dialog, QFormLayout* form);
+
 // A modal dialog offering items in a combo box with the given object name,
 // current selected first. The chosen index when accepted; -1 when rejected
 // or when parent was destroyed while it was open.

@@ -20,7 +20,7 @@
 #include "app/telvane_app.hpp"
 #include "app_test_support.hpp"
 #include "common/command_codes.hpp"
-#include "support/line_recorder.hpp"
+#include "support/recorded_rows.hpp"
 #include "support/working_directory.hpp"
 
 extern std::string loopbackProblem;  // test_main.cpp
@@ -29,19 +29,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Rows 0 to 58 of the transmission in a WAV file, decoded offline.
-std::vector<PictureLine> SentRows(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<std::uint8_t> contents{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    LineRecorder recorder;
-    ReceiveChain<LineRecorder> chain(recorder);
-    chain.SetSamplesPerBit(4);
-    if (contents.size() > 44) chain.Receive(std::span(contents).subspan(44));
-    recorder.lines.resize(kPictureHeight - 1);
-    return recorder.lines;
-}
 
 bool RowsMatch(const Picture& picture, const std::vector<PictureLine>& rows)
 {
@@ -115,7 +102,7 @@ std::vector<PictureLine> TransmitAndReceive(TelvaneApp& app)
     EXPECT_TRUE(fs::exists("nbtv02.wav"));
 
     // The test card's frames reached the hand-off and went out.
-    const auto sent = SentRows("nbtv02.wav");
+    const auto sent = RowsOfTransmissionFile("nbtv02.wav");
     EXPECT_NE(app.Frames().reducedPicture, Picture{});
     EXPECT_NE(sent.front(), sent.back()) << "nbtv02.wav does not carry the test card";
 

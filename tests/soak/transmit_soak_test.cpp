@@ -25,7 +25,7 @@
 #include "fakes/fake_ui.hpp"
 #include "rx/receive_chain.hpp"
 #include "soak/process_figures.hpp"
-#include "support/line_recorder.hpp"
+#include "support/recorded_rows.hpp"
 #include "support/working_directory.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
@@ -131,19 +131,6 @@ private:
     bool shutDown_ = false;
 };
 
-// Rows 0 to 58 of a transmission file as a receiver tuning in hears them.
-std::vector<PictureLine> ReceivedRows(const std::string& name)
-{
-    std::ifstream file(name, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    LineRecorder recorder;
-    ReceiveChain<LineRecorder> chain(recorder);
-    chain.SetSamplesPerBit(4);
-    if (bytes.size() > 44) chain.Receive(std::span(bytes).subspan(44));
-    recorder.lines.resize(kPictureHeight - 1);
-    return recorder.lines;
-}
-
 Picture Filled(std::uint8_t value)
 {
     Picture picture;
@@ -231,7 +218,7 @@ TEST_F(TransmitSoak, AThousandCyclesLeaveTwentyWholeFilesAndNoGrowth)
     for (const std::string& name : expected) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(IsCompleteWav(name));
-        const auto rows = ReceivedRows(name);
+        const auto rows = RowsOfTransmissionFile(name);
         const std::uint8_t value = rows[0][0];
         EXPECT_NE(value, 0) << "no handed-off picture";
         for (const PictureLine& row : rows)
