@@ -14,6 +14,7 @@
 #include "fakes/fake_serial.hpp"
 #include "fakes/fake_sound_player.hpp"
 #include "fakes/fake_ui.hpp"
+#include "support/working_directory.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
 
@@ -44,19 +45,8 @@ bool CanCreateFileIn(const fs::path& directory)
 
 class UnwritableWavTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "telvane-bad-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        previous_ = fs::current_path();
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous_);
-        fs::permissions(dir_, fs::perms::owner_all);
-        fs::remove_all(dir_);
-    }
+    // The tests move into the directory (or elsewhere); back before it goes.
+    void TearDown() override { fs::current_path(previous_); }
 
     // Runs the scheduler in the current directory until kCycles sounds have
     // started, then stops it; every cycle must have shown one box with
@@ -92,8 +82,9 @@ protected:
     FakeUi ui;
     FakeSoundPlayer player;
     PttPort port{ports, ui};
-    fs::path dir_;
-    fs::path previous_;
+    TemporaryDirectory directory_{"telvane-bad"};
+    const fs::path dir_ = directory_.Path();
+    const fs::path previous_ = fs::current_path();
 };
 
 TEST_F(UnwritableWavTest, ADirectoryThatTakesNoFilesGivesCantOpenFileEachCycle)

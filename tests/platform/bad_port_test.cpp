@@ -18,6 +18,7 @@
 #include "fakes/fake_sound_player.hpp"
 #include "fakes/fake_ui.hpp"
 #include "platform/qt/qt_serial_ports.hpp"
+#include "support/working_directory.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
 
@@ -52,15 +53,11 @@ class BadPortTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "telvane-port-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         std::ofstream(dir_ / "regular") << "not a port";
         fs::create_directory(dir_ / "directory");
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
+    TemporaryDirectory directory_{"telvane-port"};
+    const fs::path dir_ = directory_.Path();
 };
 
 TEST_F(BadPortTest, DevicesThatAreNoSerialPortDoNotOpenOrStayOpen)

@@ -18,6 +18,7 @@
 
 #include "common/picture.hpp"
 #include "tools/cli_test_support.hpp"
+#include "support/working_directory.hpp"
 
 namespace fs = std::filesystem;
 
@@ -68,24 +69,12 @@ class BadInputCli : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "telvane-bad-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         ASSERT_TRUE(GreyImage(first_).save(QString::fromStdString(Path("first.png")), "png"));
         ASSERT_TRUE(GreyImage(second_).save(QString::fromStdString(Path("second.png")), "png"));
         ASSERT_EQ(Cli({"encode", "-o", Path("good.wav"), Path("first.png"), Path("second.png")}).status, 0);
         good_ = Slurp(Path("good.wav"));
         ASSERT_GT(good_.size(), 44u + 200000u);
     }
-    void TearDown() override
-    {
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-        for (const auto& entry : fs::recursive_directory_iterator(dir_))
-            if (entry.is_directory() && !entry.is_symlink())
-                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(dir_);
-    }
-
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     // The tool with its arguments (single-quoted), standard input from
@@ -108,7 +97,8 @@ protected:
         return "/proc";
     }
 
-    fs::path dir_;
+    TemporaryDirectory directory_{"telvane-bad"};
+    const fs::path dir_ = directory_.Path();
     const Picture first_ = RandomPicture(11);
     const Picture second_ = RandomPicture(12);
     std::string good_;

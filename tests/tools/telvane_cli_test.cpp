@@ -19,6 +19,7 @@
 #include "common/picture.hpp"
 #include "common/samples.hpp"
 #include "tools/cli_test_support.hpp"
+#include "support/working_directory.hpp"
 #include "tx/transmission.hpp"
 
 namespace fs = std::filesystem;
@@ -27,14 +28,6 @@ namespace {
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "telvane-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path Path(const std::string& name) const { return dir_ / name; }
 
     // Runs the tool with its arguments (single-quoted for the shell).
@@ -43,7 +36,8 @@ protected:
         return RunCli(dir_, args, stdinFile.empty() ? "/dev/null" : stdinFile);
     }
 
-    fs::path dir_;
+    TemporaryDirectory directory_{"telvane-cli"};
+    const fs::path dir_ = directory_.Path();
 };
 
 void SaveGrey(const Picture& picture, const fs::path& path)
