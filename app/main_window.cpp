@@ -11,6 +11,7 @@
 
 #include "app/shell.hpp"
 #include "app/about_box.hpp"
+#include "platform/qt/window_registry.hpp"
 #include "resources/telvane_menu.hpp"
 
 namespace {
@@ -47,7 +48,7 @@ QtMainWindow::~QtMainWindow() = default;
 void QtMainWindow::Create(Shell& shell)
 {
     shell_ = &shell;
-    shell.OnCreate(this);
+    shell.OnCreate(HandleOf(this));
 }
 
 void QtMainWindow::BuildMenu()
@@ -89,7 +90,7 @@ void QtMainWindow::Command(std::int32_t command)
     // A click toggles a checkable action by itself; the check marks belong
     // to the logic, so the old state is put back first.
     if (QAction* item = Item(command); item && item->isCheckable()) item->setChecked(checked_[command]);
-    if (shell_) shell_->DispatchCommand(this, static_cast<std::uintptr_t>(command), 0);
+    if (shell_) shell_->DispatchCommand(HandleOf(this), static_cast<std::uintptr_t>(command), 0);
 }
 
 QAction* QtMainWindow::Item(std::int32_t command) const
@@ -142,7 +143,7 @@ void QtMainWindow::ShowExclamation(WindowHandle owner, std::string_view text, st
 
 void QtMainWindow::SetTimer(WindowHandle, int id, int milliseconds)
 {
-    KillTimer(this, id);
+    KillTimer(HandleOf(this), id);
     timers_[id] = startTimer(milliseconds);
 }
 
@@ -159,7 +160,7 @@ void QtMainWindow::DestroyWindow(WindowHandle window)
     // The widget itself belongs to the program, which deletes it as it ends,
     // after the subsystems that refer to it: here it goes from the screen
     // and its destruction is delivered.
-    if (window != this || destroyed_) return;
+    if (window != HandleOf(this) || destroyed_) return;
     destroyed_ = true;
     hide();
     for (const auto& [id, qtId] : timers_) killTimer(qtId);
@@ -171,7 +172,7 @@ void QtMainWindow::PostQuitMessage(int exitCode) { QCoreApplication::exit(exitCo
 
 void QtMainWindow::RunAboutBox(WindowHandle owner)
 {
-    AboutBox box(static_cast<QWidget*>(owner));
+    AboutBox box(WidgetOf(owner));
     box.exec();
 }
 
@@ -179,7 +180,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event)
 {
     // The shell destroys the window itself, after its close sequence.
     event->ignore();
-    if (shell_ && !destroyed_) shell_->OnClose(this);
+    if (shell_ && !destroyed_) shell_->OnClose(HandleOf(this));
 }
 
 void QtMainWindow::moveEvent(QMoveEvent* event)

@@ -1,5 +1,7 @@
 #include "app/telvane_app.hpp"
 
+#include "platform/qt/window_registry.hpp"
+
 TelvaneApp::TelvaneApp()
     : window_(std::make_unique<QtMainWindow>(messages_)),
       audio_(soundInput_, *window_, samplesPerBit_, receiver_),
@@ -25,7 +27,7 @@ TelvaneApp::~TelvaneApp()
 void TelvaneApp::Start()
 {
     window_->Create(shell_);
-    state_.mainWindow = window_.get();
+    state_.mainWindow = HandleOf(window_.get());
     window_->show();
     graph_ = new GraphWindow(window_->Client(), view_);
     graph_->show();

@@ -13,6 +13,7 @@
 #include "platform/qt/capture_window.hpp"
 #include "platform/qt/frame_layout.hpp"
 #include "platform/qt/test_card.hpp"
+#include "platform/qt/window_registry.hpp"
 
 namespace {
 
@@ -44,12 +45,12 @@ QtCapture::~QtCapture()
 WindowHandle QtCapture::CreateCaptureWindow(std::string_view windowName, WindowHandle parent, int x, int y,
                                             int width, int height)
 {
-    if (parent == nullptr) return nullptr;
+    auto* parentWidget = WidgetOf(parent);
+    if (parentWidget == nullptr) return nullptr;
     delete window_.data();
     ForgetWindow();
 
     // A main window's children sit in its client area.
-    auto* parentWidget = static_cast<QWidget*>(parent);
     if (auto* mainWindow = qobject_cast<QMainWindow*>(parentWidget); mainWindow && mainWindow->centralWidget()) {
         parentWidget = mainWindow->centralWidget();
     }
@@ -61,7 +62,7 @@ WindowHandle QtCapture::CreateCaptureWindow(std::string_view windowName, WindowH
     // the connection with this object.
     QObject::connect(window, &QObject::destroyed, &previewTimer_, [this] { ForgetWindow(); });
     window_ = window;
-    return window;
+    return HandleOf(window);
 }
 
 bool QtCapture::GetDriverDescription(int index, char* name, std::size_t size)
@@ -85,8 +86,7 @@ bool QtCapture::IsWindow(WindowHandle window) { return Ours(window); }
 
 bool QtCapture::Ours(WindowHandle window) const
 {
-    // Compared, never dereferenced: the handle may be anything.
-    return window != nullptr && window == static_cast<QWidget*>(window_.data());
+    return window && window_ && window == HandleOf(window_.data());
 }
 
 void QtCapture::SetErrorCallback(WindowHandle window, CaptureErrorHandler* handler)
@@ -231,16 +231,16 @@ void QtCapture::DeliverFrame()
     const std::size_t bytes = ToFrameLayout(image, frame_);
     const VideoHeader header{frame_.data(), static_cast<std::uint32_t>(bytes)};
     delivering_ = true;
-    frameHandler_->FrameCallback(window_.data(), header);
+    frameHandler_->FrameCallback(HandleOf(window_.data()), header);
     delivering_ = false;
 }
 
 void QtCapture::ReportStatus(int number, const QString& text)
 {
-    if (statusHandler_ && window_) statusHandler_->CaptureStatusCallback(window_.data(), number, text.toStdString());
+    if (statusHandler_ && window_) statusHandler_->CaptureStatusCallback(HandleOf(window_.data()), number, text.toStdString());
 }
 
 void QtCapture::ReportError(int number, const QString& text)
 {
-    if (errorHandler_ && window_) errorHandler_->CaptureErrorCallback(window_.data(), number, text.toStdString());
+    if (errorHandler_ && window_) errorHandler_->CaptureErrorCallback(HandleOf(window_.data()), number, text.toStdString());
 }

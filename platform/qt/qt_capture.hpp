@@ -13,11 +13,11 @@
 //                  2 "<driver name> could not be started: <reason>"
 //                  1000 + QCamera::Error, with the camera's errorString()
 //
-// Window handles are QWidget pointers: the parent is the main window, the
-// handle handed out is the capture window. Creating a second capture window
-// destroys the first. Destroying the window disconnects the driver, stops
-// the preview and drops the callbacks. Everything runs on the GUI thread;
-// make it after the QApplication exists.
+// Window handles come from the window registry: the parent is the main
+// window, the handle handed out is the capture window's. Creating a second
+// capture window destroys the first. Destroying the window disconnects the
+// driver, stops the preview and drops the callbacks. Everything runs on the
+// GUI thread; make it after the QApplication exists.
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests of the desktop program's windows: waiting while the Qt
-// event loop runs, and closing a modal dialog from inside it.
+// event loop runs, finding a message box, and closing a modal dialog from
+// inside it.
 
 #include <chrono>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 
 // Runs the event loop until done() holds or timeout passes; done()'s last value.
@@ -20,6 +22,15 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+// The message box on screen, modal or not, or null.
+inline QMessageBox* VisibleMessageBox()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) return box;
+    }
+    return nullptr;
 }
 
 inline void RunEvents(std::chrono::milliseconds duration)

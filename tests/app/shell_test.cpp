@@ -48,8 +48,7 @@ protected:
         return {};
     }
 
-    int mainTag = 0;
-    WindowHandle mainWindow = &mainTag;
+    WindowHandle mainWindow{1};
     CallLog log;
     FakeUi ui;
     FakeWindowSystem windows{log};

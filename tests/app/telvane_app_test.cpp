@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 
 #include "app/telvane_app.hpp"
 #include "app_test_support.hpp"
@@ -123,6 +126,32 @@ TEST_F(TelvaneAppTest, ReceivesItsOwnTransmissionsFromTheLoopback)
     app.Start();
     TransmitAndReceive(app);
     app.MainWindow().Item(command::kSendNbtv)->trigger();
+}
+
+// A transmit-failure box leaves the program usable: the menu still turns
+// "Send NBTV" off, and closing the program while the box shows dismisses it
+// and ends without waiting for anyone.
+TEST_F(TelvaneAppTest, ATransmitFailureBoxNeitherFreezesTheProgramNorHoldsUpItsEnd)
+{
+    fs::create_directory("nbtv01.wav");  // cannot be opened as a file
+    auto app = std::make_unique<TelvaneApp>();
+    app->Start();
+    QtMainWindow& window = app->MainWindow();
+    QAction* send = window.Item(command::kSendNbtv);
+    send->trigger();
+
+    QMessageBox* box = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (box = VisibleMessageBox()) != nullptr; }, 10s));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "CANTOPENFILE");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    send->trigger();
+    EXPECT_FALSE(send->isChecked());
+
+    const QPointer<QMessageBox> shown = box;
+    window.close();
+    app.reset();
+    EXPECT_TRUE(shown.isNull());
 }
 
 // Under a real X server (ctest runs it as TelvaneScreenshot, in Xvfb): what

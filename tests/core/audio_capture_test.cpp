@@ -129,15 +129,15 @@ TEST_F(AudioCaptureTest, RxToggleWithoutADevice)
     EXPECT_TRUE(ui.Boxes().empty());
 
     // The second tries again, fails again and says so.
-    int mainWindow = 0;
-    capture.ToggleReceive(&mainWindow);
+    WindowHandle mainWindow{1};
+    capture.ToggleReceive(mainWindow);
     EXPECT_TRUE(ui.checked[command::kReceive]);
     EXPECT_EQ(capture.receiverNotRunning, 1);
     EXPECT_EQ(input.starts, 2);
     ASSERT_EQ(ui.Boxes().size(), 1u);
     EXPECT_EQ(ui.Boxes()[0].text, "could not start recording");
     EXPECT_EQ(ui.Boxes()[0].caption, "error");
-    EXPECT_EQ(ui.Boxes()[0].owner, &mainWindow);
+    EXPECT_EQ(ui.Boxes()[0].owner, mainWindow);
 }
 
 TEST_F(AudioCaptureTest, RxToggleStopsAndRestartsFromOffsetZero)

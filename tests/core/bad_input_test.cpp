@@ -53,10 +53,10 @@ protected:
     // text and played its file name in turn.
     void ExpectEveryCycleShows(const char* text)
     {
-        int owner = 0;
+        WindowHandle owner{1};
         {
             TransmitScheduler scheduler(samplesPerBit, port, ui, player, 0ms);
-            scheduler.HandOffPicture(&owner, Picture{});
+            scheduler.HandOffPicture(owner, Picture{});
             scheduler.ToggleSendNbtv();
             const bool cycled = player.WaitForStarts(kCycles);
             scheduler.ToggleSendNbtv();
@@ -72,7 +72,7 @@ protected:
             SCOPED_TRACE(i);
             EXPECT_EQ(boxes[i].text, text);
             EXPECT_EQ(boxes[i].caption, "Error");
-            EXPECT_EQ(boxes[i].owner, &owner);
+            EXPECT_EQ(boxes[i].owner, owner);
             EXPECT_EQ(sounds[i].fileName, FileName(i + 1));
         }
     }

@@ -42,8 +42,7 @@ protected:
         shell.mainWindow = mainWindow;
     }
 
-    int mainTag = 0;
-    WindowHandle mainWindow = &mainTag;
+    WindowHandle mainWindow{1};
     CallLog log;
     FakeCapturePlatform platform{log};
     FakeUi ui;

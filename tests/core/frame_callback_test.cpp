@@ -37,16 +37,16 @@ std::vector<std::uint8_t> RowRampFrame(std::size_t length = kFrameBytes)
 
 class FrameCallbackTest : public ::testing::Test {
 protected:
-    void SetUp() override { shell.mainWindow = &mainTag; }
+    void SetUp() override { shell.mainWindow = mainWindow; }
 
     std::int32_t Deliver(const std::vector<std::uint8_t>& frame)
     {
-        return handoff.FrameCallback(&captureTag, {frame.data(), static_cast<std::uint32_t>(frame.size())});
+        return handoff.FrameCallback(captureWindow, {frame.data(), static_cast<std::uint32_t>(frame.size())});
     }
 
     TemporaryWorkingDirectory directory{"telvane-frame"};
-    int mainTag = 0;
-    int captureTag = 0;
+    WindowHandle mainWindow{1};
+    WindowHandle captureWindow{2};
     ShellState shell;
     SamplesPerBit samplesPerBit{4};
     FakeSerialPorts ports;
@@ -74,7 +74,7 @@ TEST_F(FrameCallbackTest, WrongLengthsAreRefusedWithATitleLineAndNotRead)
         EXPECT_EQ(ui.titles[0], kRefusal);
     }
     // A null data pointer with a wrong length is never touched either.
-    EXPECT_EQ(handoff.FrameCallback(&captureTag, {nullptr, 57601}), 1);
+    EXPECT_EQ(handoff.FrameCallback(captureWindow, {nullptr, 57601}), 1);
     EXPECT_EQ(handoff.reducedPicture, Picture{});
 }
 
@@ -116,7 +116,7 @@ TEST_F(FrameCallbackTest, WhileTransmittingTheReducedFrameGoesOutOwnedByTheCaptu
     ASSERT_TRUE(ui.WaitForBox());
     const auto boxes = ui.Boxes();
     EXPECT_EQ(boxes[0].text, "CANTOPENFILE");
-    EXPECT_EQ(boxes[0].owner, &captureTag);
+    EXPECT_EQ(boxes[0].owner, captureWindow);
 }
 
 }  // namespace

@@ -218,9 +218,9 @@ TEST_F(TransmitSchedulerTest, QuickOffAndOnKeepsOneThreadWhichCarriesOn)
 TEST_F(TransmitSchedulerTest, AWavFailureHoldsTheCycleUntilTheBoxIsDismissed)
 {
     fs::create_directory("nbtv01.wav");  // cannot be opened as a file
-    int owner = 0;
+    WindowHandle owner{1};
     TransmitScheduler scheduler(samplesPerBit, port, ui, player, 0ms);
-    scheduler.HandOffPicture(&owner, Filled(1));
+    scheduler.HandOffPicture(owner, Filled(1));
     ui.HoldBoxesOpen(true);
     scheduler.ToggleSendNbtv();
     ASSERT_TRUE(ui.WaitForBox());
@@ -229,7 +229,7 @@ TEST_F(TransmitSchedulerTest, AWavFailureHoldsTheCycleUntilTheBoxIsDismissed)
     const auto box = ui.Boxes().at(0);
     EXPECT_EQ(box.text, "CANTOPENFILE");
     EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.owner, &owner);
+    EXPECT_EQ(box.owner, owner);
 
     ui.DismissBox();
     ASSERT_TRUE(player.WaitForStarts(1));

@@ -147,7 +147,7 @@ public:
         return frames ? frames->FrameCallback(Window(), header) : -1;
     }
 
-    WindowHandle Window() { return &windowTag_; }
+    WindowHandle Window() { return WindowHandle(2); }
 
     std::array<std::optional<Driver>, kDriverCount> drivers;
     bool canCreate = true;
@@ -175,5 +175,4 @@ private:
     }
 
     CallLog& log_;
-    int windowTag_ = 0;
 };

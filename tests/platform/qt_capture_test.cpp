@@ -21,6 +21,7 @@
 #include <QWidget>
 
 #include "platform/qt/qt_capture.hpp"
+#include "platform/qt/window_registry.hpp"
 
 namespace {
 
@@ -116,7 +117,7 @@ protected:
     // and preview on at 5 ms.
     WindowHandle Previewing()
     {
-        WindowHandle window = capture.CreateCaptureWindow("Capture Window", &parent, 0, 0, 160, 120);
+        WindowHandle window = capture.CreateCaptureWindow("Capture Window", HandleOf(&parent), 0, 0, 160, 120);
         capture.SetErrorCallback(window, &recorder);
         capture.SetStatusCallback(window, &recorder);
         capture.SetFrameCallback(window, &recorder);
@@ -155,11 +156,11 @@ TEST_F(QtCaptureTest, ListsTheTestCardAfterTheCamerasWithoutAWindow)
 TEST_F(QtCaptureTest, TheCaptureWindowIsAPlacedChildThatIsWindowTracks)
 {
     EXPECT_EQ(capture.CreateCaptureWindow("Capture Window", nullptr, 0, 0, 160, 120), nullptr);
-    WindowHandle window = capture.CreateCaptureWindow("Capture Window", &parent, 10, 20, 320, 240);
-    auto* widget = static_cast<QWidget*>(window);
+    WindowHandle window = capture.CreateCaptureWindow("Capture Window", HandleOf(&parent), 10, 20, 320, 240);
+    auto* widget = WidgetOf(window);
     ASSERT_TRUE(capture.IsWindow(window));
     EXPECT_FALSE(capture.IsWindow(nullptr));
-    EXPECT_FALSE(capture.IsWindow(&parent));
+    EXPECT_FALSE(capture.IsWindow(HandleOf(&parent)));
     EXPECT_EQ(widget->parentWidget(), &parent);
     EXPECT_EQ(widget->windowTitle(), "Capture Window");
     EXPECT_FALSE(widget->isHidden());
@@ -172,14 +173,14 @@ TEST_F(QtCaptureTest, TheCaptureWindowIsAPlacedChildThatIsWindowTracks)
     // A second window replaces the first (and may reuse its address, so the
     // old handle is not asked about).
     QPointer<QWidget> first = widget;
-    window = capture.CreateCaptureWindow("Capture Window", &parent, 0, 0, 160, 120);
+    window = capture.CreateCaptureWindow("Capture Window", HandleOf(&parent), 0, 0, 160, 120);
     EXPECT_TRUE(first.isNull());
     capture.DestroyWindow(window);
     EXPECT_FALSE(capture.IsWindow(window));
     EXPECT_TRUE(parent.findChildren<QWidget*>().isEmpty());
 
     auto* other = new QWidget;
-    window = capture.CreateCaptureWindow("Capture Window", other, 0, 0, 160, 120);
+    window = capture.CreateCaptureWindow("Capture Window", HandleOf(other), 0, 0, 160, 120);
     delete other;
     EXPECT_FALSE(capture.IsWindow(window));
 }
@@ -205,7 +206,7 @@ TEST_F(QtCaptureTest, RequestsToAGoneWindowAreQuiet)
     EXPECT_EQ(recorder.frames, 0);
 
     // The callbacks went with the window: a new one starts without them.
-    window = capture.CreateCaptureWindow("Capture Window", &parent, 0, 0, 160, 120);
+    window = capture.CreateCaptureWindow("Capture Window", HandleOf(&parent), 0, 0, 160, 120);
     EXPECT_NE(capture.DriverConnect(window, testCard), 0);
     capture.SetPreview(window, true);
     RunEvents(40ms);
@@ -215,7 +216,7 @@ TEST_F(QtCaptureTest, RequestsToAGoneWindowAreQuiet)
 
 TEST_F(QtCaptureTest, CapsStatusAndConnectionNotices)
 {
-    WindowHandle window = capture.CreateCaptureWindow("Capture Window", &parent, 0, 0, 160, 120);
+    WindowHandle window = capture.CreateCaptureWindow("Capture Window", HandleOf(&parent), 0, 0, 160, 120);
     capture.SetErrorCallback(window, &recorder);
     capture.SetStatusCallback(window, &recorder);
     CaptureDriverCaps caps{1, 1, 1, 1};
@@ -267,7 +268,7 @@ TEST_F(QtCaptureTest, PreviewDeliversTheCardBottomUpInBlueGreenRed)
     EXPECT_EQ(status.fLiveWindow, 1);
 
     // The window shows the frame scaled to its size.
-    auto* widget = static_cast<QWidget*>(window);
+    auto* widget = WidgetOf(window);
     capture.ResizeWindow(window, 320, 240);
     EXPECT_EQ(widget->grab().toImage().pixelColor(215, 10), QColor(255, 0, 0));
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,13 +15,15 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/app_test_support.hpp"
 #include "platform/qt/qt_message_box.hpp"
+#include "platform/qt/window_registry.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Looks for the modal message box from a timer, so that it works inside the
+// Looks for the message box from a timer, so that it works inside a modal
 // box's own event loop; hands each newly shown box to onBox, and every tick
 // with a box open to whileOpen.
 class BoxWatcher {
@@ -28,8 +31,8 @@ public:
     BoxWatcher()
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) return;
+            QMessageBox* box = VisibleMessageBox();
+            if (!box) return;
             if (box != last_) {
                 last_ = box;
                 ++seen;
@@ -81,7 +84,7 @@ TEST(QtMessageBoxTest, ShowsAPlainOkBoxOnTheGuiThreadUntilDismissed)
     BoxWatcher watcher;
     watcher.onBox = [](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); };
 
-    messages.Show(&owner, "CANTOPENFILE", "Error");
+    messages.Show(HandleOf(&owner), "CANTOPENFILE", "Error");
 
     EXPECT_EQ(watcher.seen, 1);
     EXPECT_EQ(watcher.text, "CANTOPENFILE");
@@ -92,34 +95,54 @@ TEST(QtMessageBoxTest, ShowsAPlainOkBoxOnTheGuiThreadUntilDismissed)
     EXPECT_EQ(watcher.icon, QMessageBox::NoIcon);
 }
 
-TEST(QtMessageBoxTest, AWorkerWaitsUntilItsBoxIsDismissedWhileTheGuiThreadRuns)
+// A worker's box must not freeze the program: nothing is application-modal
+// while it is shown, only its owner (if any) is kept from input, and the
+// worker waits until the box has gone, however it goes.
+TEST(QtMessageBoxTest, AWorkerWaitsForItsBoxWhileTheRestOfTheProgramStaysUsable)
 {
-    QtMessageBox messages;
-    BoxWatcher watcher;
-    std::atomic<bool> returned = false;
-    bool returnedWhileOpen = false;
-    int ticksWhileOpen = 0;
-    // Keep the box open over several GUI-thread timer ticks before OK.
-    watcher.whileOpen = [&](QMessageBox* box) {
-        returnedWhileOpen = returnedWhileOpen || returned;
-        if (++ticksWhileOpen == 10) box->button(QMessageBox::Ok)->click();
-    };
+    enum class Ends { Ok, OwnerDestroyed };
+    for (const auto& [withOwner, ends] : {std::pair{false, Ends::Ok}, std::pair{true, Ends::Ok},
+                                         std::pair{true, Ends::OwnerDestroyed}}) {
+        SCOPED_TRACE(testing::Message() << "owner " << withOwner << ", ends " << static_cast<int>(ends));
+        QtMessageBox messages;
+        QWidget mainWindow;
+        auto* owner = new QWidget(&mainWindow);
+        mainWindow.show();
+        BoxWatcher watcher;
+        std::atomic<bool> returned = false;
+        bool returnedWhileOpen = false;
+        bool modalWhileOpen = false;
+        bool ownerTookInput = false;
+        int ticksWhileOpen = 0;
+        // Keep the box open over several GUI-thread timer ticks.
+        watcher.whileOpen = [&](QMessageBox* box) {
+            returnedWhileOpen = returnedWhileOpen || returned;
+            modalWhileOpen = modalWhileOpen || QApplication::activeModalWidget() != nullptr;
+            ownerTookInput = ownerTookInput || (owner && withOwner && owner->isEnabled());
+            ++ticksWhileOpen;
+            if (ends == Ends::OwnerDestroyed && ticksWhileOpen == 5) delete std::exchange(owner, nullptr);
+            if (ticksWhileOpen == 10) box->button(QMessageBox::Ok)->click();
+        };
 
-    std::thread worker([&] {
-        messages.Show(nullptr, "CANTWRITEDATA", "Error");
-        returned = true;
-    });
-    const bool finished = ProcessEventsUntil([&] { return returned.load(); });
-    if (!finished) messages.Shutdown();
-    worker.join();
+        const WindowHandle handle = withOwner ? HandleOf(owner) : WindowHandle();
+        std::thread worker([&] {
+            messages.Show(handle, "CANTWRITEDATA", "Error");
+            returned = true;
+        });
+        const bool finished = ProcessEventsUntil([&] { return returned.load(); });
+        if (!finished) messages.Shutdown();
+        worker.join();
 
-    ASSERT_TRUE(finished) << "the worker never came back";
-    EXPECT_EQ(watcher.seen, 1);
-    EXPECT_EQ(watcher.text, "CANTWRITEDATA");
-    EXPECT_EQ(watcher.caption, "Error");
-    EXPECT_EQ(watcher.parent, nullptr);
-    EXPECT_EQ(ticksWhileOpen, 10);
-    EXPECT_FALSE(returnedWhileOpen);
+        ASSERT_TRUE(finished) << "the worker never came back";
+        EXPECT_EQ(watcher.seen, 1);
+        EXPECT_EQ(watcher.text, "CANTWRITEDATA");
+        EXPECT_EQ(watcher.caption, "Error");
+        EXPECT_EQ(ticksWhileOpen, 10);
+        EXPECT_FALSE(returnedWhileOpen);
+        EXPECT_FALSE(modalWhileOpen);
+        EXPECT_FALSE(ownerTookInput);
+        if (owner) EXPECT_TRUE(owner->isEnabled());
+    }
 }
 
 TEST(QtMessageBoxTest, ShutdownReleasesAWaitingWorkerAndLaterWorkersReturnAtOnce)
@@ -127,26 +150,25 @@ TEST(QtMessageBoxTest, ShutdownReleasesAWaitingWorkerAndLaterWorkersReturnAtOnce
     QtMessageBox messages;
     BoxWatcher watcher;
     std::atomic<bool> returned = false;
-    bool releasedWhileOpen = false;
     int ticksWhileOpen = 0;
     watcher.onBox = [&](QMessageBox* box) {
         if (watcher.seen == 1) messages.Shutdown();
         else box->accept();  // a box that should not have been shown
     };
     watcher.whileOpen = [&](QMessageBox* box) {
-        releasedWhileOpen = returned;
-        if (returned || ++ticksWhileOpen == 300) box->accept();  // 300: give up rather than hang
+        if (++ticksWhileOpen == 300) box->accept();  // give up rather than hang
     };
 
     std::thread waiting([&] {
         messages.Show(nullptr, "first", "Error");
         returned = true;
     });
-    const bool released = ProcessEventsUntil([&] { return returned.load() && !QApplication::activeModalWidget(); });
+    // Shutdown dismisses the box by itself.
+    const bool released = ProcessEventsUntil([&] { return returned.load() && !VisibleMessageBox(); });
     if (!released) messages.Shutdown();
     waiting.join();
     ASSERT_TRUE(released);
-    EXPECT_TRUE(releasedWhileOpen);
+    EXPECT_LT(ticksWhileOpen, 300);
 
     std::atomic<bool> laterReturned = false;
     std::thread later([&] {

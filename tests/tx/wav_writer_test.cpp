@@ -31,11 +31,11 @@ protected:
     {
         samples_.resize(n);
         for (std::size_t i = 0; i < n; ++i) samples_[i] = static_cast<std::uint8_t>(68 + i % 121);
-        return writer_.WriteWavFile(&window_, path.c_str(), samples_, rate);
+        return writer_.WriteWavFile(window_, path.c_str(), samples_, rate);
     }
 
     fs::path dir_ = fs::temp_directory_path() / ("telvane-wav-" + std::to_string(std::random_device{}()));
-    int window_ = 0;  // its address stands for the owner window
+    WindowHandle window_{1};
     Bytes samples_;
     RecordingMessageBox messages_;
     WavWriter writer_{messages_};
@@ -105,7 +105,7 @@ TEST_F(WavWriterTest, MissingDirectoryCannotOpen)
     const std::string path = PathOf("absent/nbtv03.wav");
     EXPECT_EQ(Write(path, 10), 0);
     ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].owner, &window_);
+    EXPECT_EQ(messages_.shown[0].owner, window_);
     EXPECT_EQ(messages_.shown[0].text, "CANTOPENFILE");
     EXPECT_EQ(messages_.shown[0].caption, "Error");
     EXPECT_FALSE(fs::exists(path));
@@ -122,6 +122,6 @@ TEST_F(WavWriterTest, FullDiskIsReported)
         ASSERT_EQ(messages_.shown.size(), 1u) << n;
         EXPECT_EQ(messages_.shown[0].text.rfind("CANTWRITE", 0), 0u) << messages_.shown[0].text;
         EXPECT_EQ(messages_.shown[0].caption, "Error");
-        EXPECT_EQ(messages_.shown[0].owner, &window_);
+        EXPECT_EQ(messages_.shown[0].owner, window_);
     }
 }
