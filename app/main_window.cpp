@@ -1,5 +1,6 @@
 #include "app/main_window.hpp"
 
+#include <utility>
 #include <vector>
 
 #include <QAction>
@@ -8,6 +9,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QTimer>
+#include <QWindow>
 
 #include "app/shell.hpp"
 #include "app/about_box.hpp"
@@ -16,6 +19,7 @@
 
 namespace {
 
+// The window's outer frame, title bar and borders included.
 constexpr int kLeft = 10;
 constexpr int kTop = 10;
 constexpr int kWidth = 358;
@@ -41,6 +45,18 @@ QtMainWindow::QtMainWindow(MessageBox& messages) : messages_(messages)
     BuildMenu();
     move(kLeft, kTop);
     resize(kWidth, kHeight);
+}
+
+void QtMainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (std::exchange(outerSizeSet_, true)) return;
+    // The frame's size is known once the window is on screen: the rest of
+    // the outer size is the widget's.
+    QTimer::singleShot(0, this, [this] {
+        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        resize(kWidth - frame.left() - frame.right(), kHeight - frame.top() - frame.bottom());
+    });
 }
 
 QtMainWindow::~QtMainWindow() = default;
@@ -110,7 +126,8 @@ void QtMainWindow::CheckMenuItem(std::int32_t command, bool checked)
     QAction* item = Item(command);
     if (!item) return;
     checked_[command] = checked;
-    item->setCheckable(true);
+    // An unchecked item shows no mark at all, not an empty check box.
+    item->setCheckable(checked);
     item->setChecked(checked);
 }
 

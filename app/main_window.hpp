@@ -50,6 +50,7 @@ public:
     void RunAboutBox(WindowHandle owner) override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -68,4 +69,5 @@ private:
     std::map<int, QMenu*> popups_;          // top-level pop-ups by position
     std::map<int, int> timers_;             // our timer id -> Qt's
     bool destroyed_ = false;
+    bool outerSizeSet_ = false;
 };

@@ -73,6 +73,10 @@ TEST(MainWindowTest, AppendedItemsGoAfterTheLastSeparatorAndChecksStayWithTheLog
     EXPECT_FALSE(window.Item(command::kOverlay)->isEnabled());
     window.CheckMenuItem(152, true);
     EXPECT_TRUE(window.Item(152)->isChecked());
+    // Unchecked, an item shows no mark at all, not an empty check box.
+    window.CheckMenuItem(152, false);
+    EXPECT_FALSE(window.Item(152)->isCheckable());
+    EXPECT_FALSE(window.Item(command::kOverlay)->isCheckable());
     window.SetTitle("dc-offset 128, max 128, min 128");
     EXPECT_EQ(window.windowTitle(), "dc-offset 128, max 128, min 128");
 }
@@ -88,6 +92,17 @@ TEST(AboutBoxTest, ShowsItsTextsAndOkEndsItWithOne)
     EXPECT_EQ(box.exec(), 1);
     WhenModalShows([](QDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(box.exec(), 0);
+}
+
+TEST(AboutBoxTest, OpensAtItsPlaceInTheOwnersClientAreaNotOverTheMenu)
+{
+    RecordingMessageBox messages;
+    QtMainWindow window(messages);
+    window.show();
+    AboutBox box(&window);
+    WhenModalShows([](QDialog& dialog) { dialog.accept(); });
+    box.exec();
+    EXPECT_EQ(box.pos(), window.Client()->mapToGlobal(QPoint(9, 29)));
 }
 
 class PictureWindowTest : public ::testing::Test {
