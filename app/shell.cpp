@@ -1,5 +1,7 @@
 #include "app/shell.hpp"
 
+#include <string>
+
 #include "common/command_codes.hpp"
 
 void Shell::OnCreate(WindowHandle mainWindow)
@@ -30,7 +32,12 @@ void Shell::OnTimer()
 {
     if (parts_.audio.receiverNotRunning == 0) parts_.audio.PollAudioCapture();
     FormatLevelLine(parts_.receiver.tracker, parts_.state.statusText, sizeof parts_.state.statusText);
-    parts_.ui.SetTitle(parts_.state.statusText);
+    parts_.scheduler.UpdateKeying();
+    // A lost sound device is said in the title for as long as it lasts.
+    std::string title = parts_.state.statusText;
+    if (parts_.audio.InputLost()) title += kNoSoundInput;
+    if (parts_.scheduler.SoundOutputLost()) title += kNoSoundOutput;
+    parts_.ui.SetTitle(title);
 }
 
 void Shell::OnInitMenu(Ui& menu) { parts_.capture.CaptureInitMenu(menu); }

@@ -20,6 +20,9 @@ class Shell {
 public:
     static constexpr int kTimerId = 1;
     static constexpr int kTimerPeriodMs = 200;
+    // Appended to the level line in the title while a sound device is gone.
+    static constexpr const char* kNoSoundInput = " - no sound input";
+    static constexpr const char* kNoSoundOutput = " - no sound output";
 
     struct Parts {
         Ui& ui;

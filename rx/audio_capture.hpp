@@ -24,6 +24,7 @@ public:
     std::int32_t StartAudioCapture()
     {
         lastReadOffset = 0;
+        positionFailed_ = false;
         return input_.Start() ? 0 : 1;
     }
 
@@ -35,7 +36,8 @@ public:
     {
         receiver_.SetSamplesPerBit(samplesPerBit_.load(std::memory_order_relaxed));
         std::uint32_t position = 0;
-        if (!input_.ReadPosition(position)) return;
+        positionFailed_ = !input_.ReadPosition(position);
+        if (positionFailed_) return;
         // More than a whole ring since the last poll is lost without notice.
         const std::uint32_t count =
             position >= lastReadOffset ? position - lastReadOffset : kCaptureRingSize - lastReadOffset + position;
@@ -64,6 +66,10 @@ public:
         if (receiverNotRunning != 0) ui_.Show(mainWindow, "could not start recording", "error");
     }
 
+    // True while "RX" is on but nothing can be recorded: the start failed,
+    // or the device stopped giving its position. "RX" twice tries afresh.
+    bool InputLost() const { return receiveWanted == 1 && (receiverNotRunning != 0 || positionFailed_); }
+
     std::uint32_t lastReadOffset = 0;
     // Follows the "RX" check mark, on at start.
     std::int32_t receiveWanted = 1;
@@ -75,4 +81,5 @@ private:
     Ui& ui_;
     const SamplesPerBit& samplesPerBit_;
     Receiver& receiver_;
+    bool positionFailed_ = false;
 };

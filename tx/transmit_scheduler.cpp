@@ -62,6 +62,7 @@ void TransmitScheduler::StartTransmitting()
 
 void TransmitScheduler::StopTransmitting()
 {
+    keyingDropped_ = false;
     {
         std::lock_guard lock(threadMutex_);
         stopFlag_ = 1;
@@ -109,8 +110,25 @@ std::int32_t TransmitScheduler::TransmitOnce()
     fileCounter_ = fileCounter_ + 1 == 20 ? 0 : fileCounter_ + 1;
     std::snprintf(fileName_, sizeof fileName_, "nbtv%02d.wav", static_cast<int>(fileCounter_ % 20));
     writer_.WriteWavFile(owner, fileName_, {sampleBuffer_.get(), count}, kSampleRate);
-    player_.PlaySync(fileName_);
+    const bool played = player_.PlaySync(fileName_);
+    soundOutputLost_.store(!played);
+    // Without sound the cycle still takes the transmission's own time, so
+    // that the files do not turn over faster than they could be sent.
+    if (!played) {
+        const auto length = std::chrono::microseconds(static_cast<std::int64_t>(count) * 1'000'000 / kSampleRate);
+        std::unique_lock lock(threadMutex_);
+        stopRequested_.wait_for(lock, length, [this] { return stopFlag_ != 0; });
+    }
     return 1;
+}
+
+void TransmitScheduler::UpdateKeying()
+{
+    const bool unkey = transmitting == 1 && soundOutputLost_.load();
+    if (unkey == keyingDropped_) return;
+    keyingDropped_ = unkey;
+    if (unkey) port_.KeyingOff();
+    else if (transmitting == 1) port_.KeyingOn();
 }
 
 bool TransmitScheduler::ThreadActive()

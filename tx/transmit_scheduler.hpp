@@ -54,6 +54,15 @@ public:
     // True while a transmit thread exists that has not ended its loop.
     bool ThreadActive();
 
+    // True when the last transmission could not be played: the sound output
+    // is gone. Every transmission tries it afresh.
+    bool SoundOutputLost() const { return soundOutputLost_.load(); }
+
+    // User-interface thread, regularly: while "Send NBTV" is on and no sound
+    // can be played the radio is not keyed; keying returns once a
+    // transmission has played again.
+    void UpdateKeying();
+
     // 1 while "Send NBTV" is on; frame reduction hands pictures off only then.
     std::int32_t transmitting = 0;
 
@@ -69,6 +78,8 @@ private:
     TransmitChain chain_;
     WavWriter writer_;
     std::int32_t fileCounter_ = 0;  // number of the file written last
+    std::atomic<bool> soundOutputLost_{false};
+    bool keyingDropped_ = false;  // user-interface thread
     char fileName_[16] = {};
 
     // The double buffer. Selector 1: the thread encodes half A and hand-offs

@@ -65,7 +65,8 @@ void QtSoundInput::Drain()
 
 bool QtSoundInput::ReadPosition(std::uint32_t& position)
 {
-    if (!source_ || source_->error() != QAudio::NoError) return false;
+    // A source that has stopped by itself (its server gone) gives nothing more.
+    if (!source_ || source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) return false;
     Drain();
     position = writePosition_;
     return true;

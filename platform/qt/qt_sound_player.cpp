@@ -100,15 +100,15 @@ QtSoundPlayer::QtSoundPlayer()
     QMediaDevices::defaultAudioOutput();
 }
 
-void QtSoundPlayer::PlaySync(const std::string& fileName)
+bool QtSoundPlayer::PlaySync(const std::string& fileName)
 {
-    if (shutDown_) return;
+    if (shutDown_) return true;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) return;
+    if (device.isNull()) return false;
 
     Sound sound = ReadWave(fileName).value_or(Sound{});
     if (sound.samples.isEmpty() || !device.isFormatSupported(sound.format)) sound = Alert();
-    if (!device.isFormatSupported(sound.format)) return;
+    if (!device.isFormatSupported(sound.format)) return false;
     const qint64 duration = sound.format.durationForBytes(static_cast<qint32>(sound.samples.size()));
 
     QBuffer source(&sound.samples);
@@ -119,6 +119,7 @@ void QtSoundPlayer::PlaySync(const std::string& fileName)
     sink.setBufferSize(sound.format.bytesForDuration(200'000));
     QEventLoop loop;
     QElapsedTimer clock;
+    bool failed = false;
     qint64 idleSince = -1;  // µs on clock when the sink had taken every byte
     QTimer poll;
     // The sink turns idle once it has taken the last byte, while its buffer
@@ -133,16 +134,18 @@ void QtSoundPlayer::PlaySync(const std::string& fileName)
         const qint64 buffered = sound.format.durationForBytes(static_cast<qint32>(sink.bufferSize()));
         const bool played = idle && now - idleSince >= buffered && sink.processedUSecs() >= duration &&
                             now >= duration;
-        const bool failed = sink.state() == QAudio::StoppedState;
         // Never hang on an output that stops advancing.
         const bool stuck = now > duration + 5'000'000;
-        if (shutDown_ || played || failed || stuck) loop.quit();
+        failed = sink.state() == QAudio::StoppedState || stuck;
+        if (shutDown_ || played || failed) loop.quit();
     });
     poll.start(10);
     clock.start();
     sink.start(&source);
-    if (sink.state() != QAudio::StoppedState) loop.exec();
+    if (sink.state() == QAudio::StoppedState) return shutDown_;
+    loop.exec();
     sink.stop();
+    return !failed || shutDown_;
 }
 
 void QtSoundPlayer::Shutdown() { shutDown_ = true; }

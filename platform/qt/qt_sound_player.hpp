@@ -13,7 +13,7 @@ class QtSoundPlayer : public SoundPlayer {
 public:
     QtSoundPlayer();
 
-    void PlaySync(const std::string& fileName) override;
+    bool PlaySync(const std::string& fileName) override;
     void Shutdown() override;
 
 private:

@@ -96,8 +96,9 @@ TEST_F(ShellTest, WithoutRecordingTheLevelLineReadsTheZeroLevelAndRxCanRetry)
     EXPECT_EQ(boxes[0].owner, mainWindow);
     EXPECT_EQ(audio.receiverNotRunning, 1);
 
+    // The title says the input is gone for as long as it is.
     shell.OnTimer();
-    EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128");
+    EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128 - no sound input");
 
     // The check mark stayed on: the first "RX" only removes it.
     sound.devicepresent = true;
@@ -106,6 +107,13 @@ TEST_F(ShellTest, WithoutRecordingTheLevelLineReadsTheZeroLevelAndRxCanRetry)
     shell.DispatchCommand(mainWindow, command::kReceive, 0);
     EXPECT_EQ(sound.starts, 2);
     EXPECT_EQ(audio.receiverNotRunning, 0);
+    shell.OnTimer();
+    EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128");
+
+    // A device that stops while recording (its sound server gone) is said too.
+    sound.failPosition = true;
+    shell.OnTimer();
+    EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128 - no sound input");
 }
 
 TEST_F(ShellTest, EachTickPollsTheRecordingIntoTheReceiverThenShowsTheLevels)

@@ -199,6 +199,33 @@ TEST_F(TransmitSchedulerTest, WithoutAPortTransmittingRunsUnkeyed)
     EXPECT_FALSE(port.IsOpen());
 }
 
+// With no sound output the radio must not stay keyed, and the files must
+// not turn over faster than the transmissions could be sent.
+TEST_F(TransmitSchedulerTest, WithoutSoundTheRadioIsUnkeyedAndACycleStillTakesItsTransmissionsTime)
+{
+    ports.present = {"COM1:"};
+    TransmitScheduler scheduler(samplesPerBit, port, ui, player, 0ms);
+    port.PortCommand(command::kPortCom1, scheduler);
+    player.SetOutputGone(true);
+    scheduler.ToggleSendNbtv();
+    ASSERT_TRUE(player.WaitForStarts(1));
+    for (int i = 0; i < 1000 && !scheduler.SoundOutputLost(); ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(scheduler.SoundOutputLost());
+    const std::size_t keyed = ports.log.size();
+    scheduler.UpdateKeying();
+    EXPECT_EQ(std::vector<std::string>(ports.log.begin() + keyed, ports.log.end()),
+              (std::vector<std::string>{"rts 0", "dtr 0"}));
+
+    // The transmission lasts 7 s; well within it, no second one has begun.
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(player.Sounds().size(), 1u);
+    // Turning off cuts the wait short.
+    scheduler.ToggleSendNbtv();
+    ASSERT_TRUE(ThreadEnds(scheduler));
+    scheduler.UpdateKeying();
+    EXPECT_EQ(ports.log.back(), "close");
+}
+
 TEST_F(TransmitSchedulerTest, QuickOffAndOnKeepsOneThreadWhichCarriesOn)
 {
     TransmitScheduler scheduler(samplesPerBit, port, ui, player, 0ms);

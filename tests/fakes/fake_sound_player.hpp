@@ -23,7 +23,7 @@ public:
         std::chrono::steady_clock::time_point start;
     };
 
-    void PlaySync(const std::string& fileName) override
+    bool PlaySync(const std::string& fileName) override
     {
         std::vector<std::uint8_t> contents;
         if (std::filesystem::is_regular_file(fileName)) {
@@ -35,10 +35,18 @@ public:
         ++playing_;
         if (playing_ > mostAtOnce_) mostAtOnce_ = playing_;
         changed_.notify_all();
-        changed_.wait(lock, [this] { return !hold_ || shutDown_; });
+        changed_.wait(lock, [this] { return !hold_ || shutDown_ || outputGone_; });
         --playing_;
         ++finished_;
         changed_.notify_all();
+        return !outputGone_;
+    }
+
+    // With no output, every PlaySync returns at once, having played nothing.
+    void SetOutputGone(bool gone)
+    {
+        std::lock_guard lock(mutex_);
+        outputGone_ = gone;
     }
 
     void Shutdown() override
@@ -90,4 +98,5 @@ private:
     int mostAtOnce_ = 0;
     bool hold_ = false;
     bool shutDown_ = false;
+    bool outputGone_ = false;
 };

@@ -69,23 +69,24 @@ class CheckingPlayer : public SoundPlayer {
 public:
     explicit CheckingPlayer(std::size_t last) : last_(last) { names_.reserve(last); }
 
-    void PlaySync(const std::string& fileName) override
+    bool PlaySync(const std::string& fileName) override
     {
         const bool complete = IsCompleteWav(fileName);
         const long resident = soak::ResidentKb();
         std::unique_lock lock(mutex_);
-        if (names_.size() == last_) return;  // never once the count is reached
+        if (names_.size() == last_) return true;  // never once the count is reached
         names_.push_back(fileName);
         if (!complete) ++incomplete_;
         if (names_.size() == 1) {
             residentFirstKb = resident;
             first = std::chrono::steady_clock::now();
         }
-        if (names_.size() < last_) return;
+        if (names_.size() < last_) return true;
         residentLastKb = resident;
         end = std::chrono::steady_clock::now();
         changed_.notify_all();
         changed_.wait(lock, [this] { return released_ || shutDown_; });
+        return true;
     }
     void Shutdown() override
     {
