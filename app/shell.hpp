@@ -10,13 +10,14 @@
 #include "common/samples.hpp"
 #include "common/shell_state.hpp"
 #include "platform/ui.hpp"
+#include "platform/window_events.hpp"
 #include "platform/window_system.hpp"
 #include "rx/audio_capture.hpp"
 #include "rx/receive_chain.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
 
-class Shell {
+class Shell : public WindowEvents {
 public:
     static constexpr int kTimerId = 1;
     static constexpr int kTimerPeriodMs = 200;
@@ -40,19 +41,19 @@ public:
 
     // Runs while the main window is being created, before its handle is
     // recorded in the shell state.
-    void OnCreate(WindowHandle mainWindow);
-    void OnDestroy();
-    void OnMoveOrResize();
+    void OnCreate(WindowHandle mainWindow) override;
+    void OnDestroy() override;
+    void OnMoveOrResize() override;
     // The close box: stops recording, the timer and the capture window, then
     // destroys the main window.
-    void OnClose(WindowHandle mainWindow);
-    void OnTimer();
-    void OnInitMenu(Ui& menu);
-    void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second);
+    void OnClose(WindowHandle mainWindow) override;
+    void OnTimer() override;
+    void OnInitMenu(Ui& menu) override;
+    void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second) override;
 
     // The whole first message parameter is the command code: a non-zero
     // high half matches nothing.
-    void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second);
+    void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second) override;
 
 private:
     void SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem);

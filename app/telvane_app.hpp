@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "app/main_window.hpp"
-#include "app/picture_window.hpp"
+#include "platform/qt/main_window.hpp"
+#include "platform/qt/graph_window.hpp"
 #include "app/shell.hpp"
 #include "capture/capture_control.hpp"
-#include "capture/frame_callback.hpp"
+#include "capture/frame_handoff.hpp"
 #include "common/samples.hpp"
 #include "common/shell_state.hpp"
 #include "platform/qt/qt_capture.hpp"

@@ -36,7 +36,7 @@
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
 #include "rx/receive_chain.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 
 namespace {
 

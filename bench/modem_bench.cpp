@@ -25,7 +25,7 @@
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
 #include "rx/receive_chain.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 
 namespace {
 

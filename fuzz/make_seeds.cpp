@@ -21,7 +21,7 @@
 #include "common/picture.hpp"
 #include "common/samples.hpp"
 #include "platform/message_box.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 
 namespace fs = std::filesystem;

@@ -20,7 +20,7 @@
 #include "tools/image_input.hpp"
 #include "tools/picture_output.hpp"
 #include "tools/recording_input.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 
 #ifndef TELVANE_VERSION

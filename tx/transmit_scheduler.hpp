@@ -18,7 +18,7 @@
 #include "platform/ui.hpp"
 #include "platform/window_handle.hpp"
 #include "tx/ptt_port.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 
 class TransmitScheduler {

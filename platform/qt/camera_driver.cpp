@@ -4,43 +4,15 @@
 #include <tuple>
 
 #include <QCamera>
-#include <QComboBox>
-#include <QDialog>
-#include <QDoubleSpinBox>
-#include <QFormLayout>
 #include <QMediaCaptureSession>
 #include <QPointer>
-#include <QSpinBox>
 #include <QVideoSink>
 
+#include "platform/qt/camera_source_dialog.hpp"
 #include "platform/qt/capture_window.hpp"
 #include "platform/qt/frame_layout.hpp"
 
 namespace {
-
-struct WhiteBalanceName {
-    QCamera::WhiteBalanceMode mode;
-    const char* name;
-};
-
-constexpr WhiteBalanceName kWhiteBalanceModes[] = {
-    {QCamera::WhiteBalanceAuto, "Automatic"},      {QCamera::WhiteBalanceManual, "Manual"},
-    {QCamera::WhiteBalanceSunlight, "Sunlight"},   {QCamera::WhiteBalanceCloudy, "Cloudy"},
-    {QCamera::WhiteBalanceShade, "Shade"},         {QCamera::WhiteBalanceTungsten, "Tungsten"},
-    {QCamera::WhiteBalanceFluorescent, "Fluorescent"}, {QCamera::WhiteBalanceFlash, "Flash"},
-    {QCamera::WhiteBalanceSunset, "Sunset"},
-};
-
-std::vector<QCamera::WhiteBalanceMode> WhiteBalanceModes(const QCamera& camera)
-{
-    std::vector<QCamera::WhiteBalanceMode> modes;
-    for (const auto& [mode, name] : kWhiteBalanceModes) {
-        if (camera.isWhiteBalanceModeSupported(mode)) modes.push_back(mode);
-    }
-    return modes;
-}
-
-bool HasZoom(const QCamera& camera) { return camera.maximumZoomFactor() > camera.minimumZoomFactor(); }
 
 QString SizeText(QSize size) { return QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()); }
 
@@ -92,13 +64,7 @@ QImage CameraDriver::NewestFrame()
     return FitToFrame(latest_.toImage(), size_);
 }
 
-bool CameraDriver::HasSourceDialog() const
-{
-    if (!camera_) return false;
-    const QCamera::Features features = camera_->supportedFeatures();
-    return HasZoom(*camera_) || features.testFlag(QCamera::Feature::ExposureCompensation) ||
-           features.testFlag(QCamera::Feature::ColorTemperature) || WhiteBalanceModes(*camera_).size() > 1;
-}
+bool CameraDriver::HasSourceDialog() const { return camera_ && CameraSourceDialog::HasSettings(*camera_); }
 
 std::vector<QSize> CameraDriver::CameraSizes() const
 {
@@ -162,66 +128,10 @@ bool CameraDriver::FormatDialog(QWidget* parent)
 void CameraDriver::SourceDialog(QWidget* parent)
 {
     if (!HasSourceDialog()) return;
-    QCamera& camera = *camera_;
-    QPointer<QDialog> dialog = new QDialog(parent);
-    dialog->setWindowTitle("Video Source");
-    auto* form = new QFormLayout;
-    const QCamera::Features features = camera.supportedFeatures();
-
-    QDoubleSpinBox* zoom = nullptr;
-    if (HasZoom(camera)) {
-        zoom = new QDoubleSpinBox(dialog);
-        zoom->setObjectName("zoom");
-        zoom->setRange(camera.minimumZoomFactor(), camera.maximumZoomFactor());
-        zoom->setSingleStep(0.1);
-        zoom->setValue(camera.zoomFactor());
-        form->addRow("Zoom:", zoom);
-    }
-    QDoubleSpinBox* exposure = nullptr;
-    if (features.testFlag(QCamera::Feature::ExposureCompensation)) {
-        exposure = new QDoubleSpinBox(dialog);
-        exposure->setObjectName("exposureCompensation");
-        exposure->setRange(-2.0, 2.0);
-        exposure->setSingleStep(0.5);
-        exposure->setSuffix(" EV");
-        exposure->setValue(camera.exposureCompensation());
-        form->addRow("Exposure compensation:", exposure);
-    }
-    QComboBox* whiteBalance = nullptr;
-    const std::vector<QCamera::WhiteBalanceMode> modes = WhiteBalanceModes(camera);
-    if (modes.size() > 1) {
-        whiteBalance = new QComboBox(dialog);
-        whiteBalance->setObjectName("whiteBalance");
-        for (const auto& [mode, name] : kWhiteBalanceModes) {
-            if (std::find(modes.begin(), modes.end(), mode) == modes.end()) continue;
-            whiteBalance->addItem(name, static_cast<int>(mode));
-        }
-        whiteBalance->setCurrentIndex(whiteBalance->findData(static_cast<int>(camera.whiteBalanceMode())));
-        form->addRow("White balance:", whiteBalance);
-    }
-    QSpinBox* temperature = nullptr;
-    if (features.testFlag(QCamera::Feature::ColorTemperature)) {
-        temperature = new QSpinBox(dialog);
-        temperature->setObjectName("colourTemperature");
-        temperature->setRange(2000, 10000);
-        temperature->setSingleStep(100);
-        temperature->setSuffix(" K");
-        temperature->setValue(camera.colorTemperature() > 0 ? camera.colorTemperature() : 6500);
-        form->addRow("Colour temperature:", temperature);
-    }
-
-    AddFormAndButtons(dialog, form);
-
+    // The driver may be replaced while the dialog runs.
+    QPointer<CameraSourceDialog> dialog = new CameraSourceDialog(*camera_, parent);
     const int result = dialog->exec();
     if (!dialog) return;
-    if (result == QDialog::Accepted && camera_) {
-        if (zoom) camera.setZoomFactor(static_cast<float>(zoom->value()));
-        if (exposure) camera.setExposureCompensation(static_cast<float>(exposure->value()));
-        if (whiteBalance) {
-            const int mode = whiteBalance->currentData().toInt();
-            camera.setWhiteBalanceMode(static_cast<QCamera::WhiteBalanceMode>(mode));
-        }
-        if (temperature) camera.setColorTemperature(temperature->value());
-    }
+    if (result == QDialog::Accepted && camera_) dialog->ApplyTo(*camera_);
     delete dialog;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/shell.hpp"
-#include "capture/frame_callback.hpp"
+#include "capture/frame_handoff.hpp"
 #include "common/command_codes.hpp"
 #include "fakes/fake_capture.hpp"
 #include "fakes/fake_serial.hpp"

@@ -7,9 +7,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "app/about_box.hpp"
-#include "app/main_window.hpp"
-#include "app/picture_window.hpp"
+#include "platform/qt/about_box.hpp"
+#include "platform/qt/main_window.hpp"
+#include "platform/qt/graph_window.hpp"
 #include "app_test_support.hpp"
 #include "common/command_codes.hpp"
 #include "fakes/recording_message_box.hpp"

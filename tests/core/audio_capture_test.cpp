@@ -10,7 +10,7 @@
 #include "fakes/fake_sound_input.hpp"
 #include "fakes/fake_ui.hpp"
 #include "rx/audio_capture.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 
 namespace {
 

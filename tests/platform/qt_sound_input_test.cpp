@@ -18,7 +18,7 @@
 #include "platform/qt/qt_sound_input.hpp"
 #include "platform/qt/qt_sound_player.hpp"
 #include "rx/audio_capture.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 #include "support/line_recorder.hpp"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "rx/receive_chain.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 #include "support/line_recorder.hpp"
 
 namespace {

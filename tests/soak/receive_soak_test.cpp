@@ -16,7 +16,7 @@
 #include "common/samples.hpp"
 #include "rx/receive_chain.hpp"
 #include "soak/process_figures.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "common/samples.hpp"
 #include "tools/cli_test_support.hpp"
 #include "support/working_directory.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 
 namespace fs = std::filesystem;
 

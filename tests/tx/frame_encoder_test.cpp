@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tx/frame_encoder.hpp"
-#include "tx/transmission.hpp"
+#include "tx/transmit_chain.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "capture/frame_callback.hpp"
+#include "capture/frame_handoff.hpp"
 #include "capture/frame_reduction.hpp"
 #include "fakes/fake_serial.hpp"
 #include "fakes/fake_sound_player.hpp"

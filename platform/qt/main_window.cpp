@@ -1,4 +1,4 @@
-#include "app/main_window.hpp"
+#include "platform/qt/main_window.hpp"
 
 #include <utility>
 #include <vector>
@@ -12,8 +12,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/shell.hpp"
-#include "app/about_box.hpp"
+#include "platform/qt/about_box.hpp"
 #include "platform/qt/window_registry.hpp"
 #include "resources/telvane_menu.hpp"
 
@@ -61,7 +60,7 @@ void QtMainWindow::showEvent(QShowEvent* event)
 
 QtMainWindow::~QtMainWindow() = default;
 
-void QtMainWindow::Create(Shell& shell)
+void QtMainWindow::Create(WindowEvents& shell)
 {
     shell_ = &shell;
     shell.OnCreate(HandleOf(this));

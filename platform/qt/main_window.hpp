@@ -9,11 +9,11 @@
 #include <QMainWindow>
 
 #include "platform/ui.hpp"
+#include "platform/window_events.hpp"
 #include "platform/window_system.hpp"
 
 class QAction;
 class QMenu;
-class Shell;
 
 class QtMainWindow : public QMainWindow, public Ui, public WindowSystem {
 public:
@@ -22,7 +22,7 @@ public:
     ~QtMainWindow() override;
 
     // The creation sequence, with the shell that handles this window from now on.
-    void Create(Shell& shell);
+    void Create(WindowEvents& shell);
 
     // True once destroyed by "E&xit" or the close sequence.
     bool Destroyed() const { return destroyed_; }
@@ -63,7 +63,7 @@ private:
     void Command(std::int32_t command);
 
     MessageBox& messages_;
-    Shell* shell_ = nullptr;
+    WindowEvents* shell_ = nullptr;
     std::map<std::int32_t, QAction*> items_;
     std::map<std::int32_t, bool> checked_;  // the check marks as set, which a click does not change
     std::map<int, QMenu*> popups_;          // top-level pop-ups by position

@@ -1,4 +1,4 @@
-#include "app/picture_window.hpp"
+#include "platform/qt/graph_window.hpp"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "app/about_box.hpp"
+#include "platform/qt/about_box.hpp"
 
 #include <QMainWindow>
 

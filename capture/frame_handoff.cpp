@@ -1,4 +1,4 @@
-#include "capture/frame_callback.hpp"
+#include "capture/frame_handoff.hpp"
 
 #include <cstdio>
 

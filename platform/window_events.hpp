@@ -1,0 +1,26 @@
+#pragma once
+// What happens to the main window, as its handler sees it: creation and
+// ending, moves, the timer, the menu about to open, palette changes and menu
+// commands. The window implementation calls these on the user-interface
+// thread; the program's shell answers them.
+
+#include <cstdint>
+
+#include "platform/ui.hpp"
+#include "platform/window_handle.hpp"
+
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+    // While the window is being created, before its handle is recorded.
+    virtual void OnCreate(WindowHandle mainWindow) = 0;
+    virtual void OnDestroy() = 0;
+    virtual void OnMoveOrResize() = 0;
+    // The close box; the handler destroys the window itself.
+    virtual void OnClose(WindowHandle mainWindow) = 0;
+    virtual void OnTimer() = 0;
+    virtual void OnInitMenu(Ui& menu) = 0;
+    virtual void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second) = 0;
+    // The whole first message parameter is the command code.
+    virtual void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second) = 0;
+};
