@@ -142,22 +142,15 @@ private:
     std::vector<std::string> operands_;
 };
 
-// WavWriter's failures, as one line on standard error.
-class StderrMessages : public MessageBox {
-public:
-    explicit StderrMessages(std::string file) : file_(std::move(file)) {}
-    void Show(WindowHandle, std::string_view text, std::string_view) override
-    {
-        const char* meaning = text == "CANTOPENFILE"    ? "cannot create or open the file for writing"
-                              : text == "CANTWRITEWAVE" ? "cannot write the RIFF header"
-                                                        : "cannot write the audio data";
-        std::fprintf(stderr, "telvane-cli: %s: %.*s: %s\n", file_.c_str(), static_cast<int>(text.size()), text.data(),
-                     meaning);
-    }
-
-private:
-    std::string file_;
-};
+// A failed WAV write, as the reason on the tool's one line.
+std::string WavFailure(WavResult result, int systemError)
+{
+    std::string reason = result == WavResult::CannotOpen          ? "cannot create or open the file for writing"
+                         : result == WavResult::CannotWriteHeader ? "cannot write the RIFF header"
+                                                                  : "cannot write the audio data";
+    if (systemError != 0) reason += std::string(": ") + std::strerror(systemError);
+    return reason;
+}
 
 int Encode(Arguments& args)
 {
@@ -207,9 +200,9 @@ int Encode(Arguments& args)
         samples.insert(samples.end(), transmission.begin(), transmission.begin() + static_cast<long>(count));
     }
 
-    StderrMessages messages(output);
-    WavWriter writer(messages);
-    if (writer.WriteWavFile(nullptr, output.c_str(), samples, kSampleRate) != 1) return kExitFailure;
+    WavWriter writer;
+    if (const WavResult result = writer.WriteWavFile(output.c_str(), samples, kSampleRate); result != WavResult::Written)
+        return Failure(output, WavFailure(result, writer.SystemError()));
     std::printf("%s: %zu transmission%s, %zu samples (%.2f s) at %s bps\n", output.c_str(), pictures.size(),
                 pictures.size() == 1 ? "" : "s", samples.size(), static_cast<double>(samples.size()) / kSampleRate,
                 std::string(BitrateLabel(samplesPerBit)).c_str());

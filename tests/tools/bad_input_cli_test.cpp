@@ -221,7 +221,9 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
     const std::string readOnly = ReadOnlyDirectory();
     const std::string inReadOnly = readOnly + "/out.wav";
     for (const auto& [output, reason] : std::vector<std::pair<std::string, std::string>>{
-             {"/dev/full", "CANTWRITEDATA"}, {inReadOnly, "CANTOPENFILE"}, {dir_.string(), "CANTOPENFILE"}}) {
+             {"/dev/full", "cannot write the audio data: "},
+             {inReadOnly, "cannot create or open the file for writing: "},
+             {dir_.string(), "cannot create or open the file for writing: "}}) {
         SCOPED_TRACE(output);
         const CliRun run = Cli({"encode", "-o", output, Path("first.png")});
         EXPECT_EQ(run.status, 1);
