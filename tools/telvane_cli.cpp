@@ -305,8 +305,11 @@ int Decode(Arguments& args)
     PictureFiles pictures(directory, format);
     ReceiveChain<PictureFiles> chain(pictures);
     chain.SetSamplesPerBit(samplesPerBit);
+    // A picture that cannot be written ends the reading at once, so a live
+    // input learns of it then, not when the input ends.
     const SampleChunkSink feed = [&](std::span<const std::uint8_t> chunk) {
-        if (!pictures.Failed()) chain.Receive(chunk);
+        chain.Receive(chunk);
+        return !pictures.Failed();
     };
     for (const std::string& recording : recordings) {
         std::string error;
