@@ -2,6 +2,7 @@
 // recordings into pictures, on the transmitter's and receiver's own code.
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -56,7 +57,9 @@ constexpr const char* kHelp =
     "        resampled to 22050, reduced to 8 bits). Every repaint of the received\n"
     "        picture, after each 60th received line, writes the whole 80 x 60\n"
     "        picture to DIR/rx0001.png, rx0002.png, ...; at the end of the input a\n"
-    "        picture with rows received since the last one is written too.\n"
+    "        picture with rows received since the last one is written too. The\n"
+    "        numbers go on from the highest rxNNNN.png or rxNNNN.pgm already in\n"
+    "        DIR, so no picture there is overwritten.\n"
     "        A RECORDING of - reads raw unsigned 8-bit mono samples at 22050/s from\n"
     "        standard input, writing each picture as soon as it is complete:\n"
     "          parec --format=u8 --rate=22050 --channels=1 | telvane-cli decode -o pictures -\n"
@@ -213,8 +216,9 @@ int Encode(Arguments& args)
 // picture to a file at every repaint.
 class PictureFiles : public PictureWindow {
 public:
-    PictureFiles(std::filesystem::path directory, PictureFormat format)
-        : directory_(std::move(directory)), format_(format)
+    // The first picture is numbered lastNumber + 1.
+    PictureFiles(std::filesystem::path directory, PictureFormat format, long lastNumber)
+        : directory_(std::move(directory)), format_(format), number_(lastNumber)
     {
         view_.SetWindow(this);
     }
@@ -247,7 +251,7 @@ private:
         rowsSinceWrite_ = 0;
         if (Failed()) return;
         char name[32];
-        std::snprintf(name, sizeof name, "rx%04ld.%s", pictures_ + 1, format_ == PictureFormat::Pgm ? "pgm" : "png");
+        std::snprintf(name, sizeof name, "rx%04ld.%s", number_ + 1, format_ == PictureFormat::Pgm ? "pgm" : "png");
         const std::string path = (directory_ / name).string();
         std::string error;
         if (!WritePicture(view_.receivedPicture, path, format_, error)) {
@@ -255,6 +259,7 @@ private:
             failedPath_ = path;
             return;
         }
+        ++number_;
         ++pictures_;
         std::printf("picture %ld: %s%s\n", pictures_, path.c_str(), note.c_str());
         std::fflush(stdout);
@@ -263,12 +268,33 @@ private:
     PictureView view_;
     std::filesystem::path directory_;
     PictureFormat format_;
+    long number_;
     long pictures_ = 0;
     long lines_ = 0;
     long rowsSinceWrite_ = 0;
     std::string error_;
     std::string failedPath_;
 };
+
+// The highest number of a picture the tool may have written into directory
+// before (rx and at least four digits, .png or .pgm), 0 when there is none.
+std::optional<long> HighestPictureNumber(const std::filesystem::path& directory, std::error_code& ec)
+{
+    long highest = 0;
+    std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, ec);
+    for (; !ec && entry != std::filesystem::directory_iterator(); entry.increment(ec)) {
+        const std::string name = entry->path().filename().string();
+        const std::size_t dot = name.size() - 4;
+        if (name.size() < 10 || !name.starts_with("rx") || (name.substr(dot) != ".png" && name.substr(dot) != ".pgm"))
+            continue;
+        // Longer numbers than this tool could reach are someone else's.
+        const std::string digits = name.substr(2, dot - 2);
+        if (digits.size() > 15 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        highest = std::max(highest, std::stol(digits));
+    }
+    if (ec) return std::nullopt;
+    return highest;
+}
 
 int Decode(Arguments& args)
 {
@@ -302,7 +328,13 @@ int Decode(Arguments& args)
         if (ec) return Failure(directory.string(), "cannot create directory: " + ec.message());
     }
 
-    PictureFiles pictures(directory, format);
+    std::error_code ec;
+    const std::optional<long> lastNumber = HighestPictureNumber(directory, ec);
+    if (!lastNumber) {
+        return Failure(directory.empty() ? "." : directory.string(),
+                       "cannot list the pictures already there: " + ec.message());
+    }
+    PictureFiles pictures(directory, format, *lastNumber);
     ReceiveChain<PictureFiles> chain(pictures);
     chain.SetSamplesPerBit(samplesPerBit);
     // A picture that cannot be written ends the reading at once, so a live

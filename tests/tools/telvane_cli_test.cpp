@@ -184,6 +184,25 @@ TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
     ExpectReceived(sent, LoadGrey(Path("b") / "rx0002.png"));
 }
 
+// Pictures of an earlier decode stay: the numbers go on from the highest one
+// of either format; names the tool does not write do not count.
+TEST_F(CliTest, DecodingIntoADirectoryWithPicturesNumbersOnFromThem)
+{
+    SaveGrey(RandomPicture(8), Path("sent.png"));
+    ASSERT_EQ(Cli({"encode", "-o", Path("tx.wav"), Path("sent.png")}).status, 0);
+    const fs::path out = Path("rx");
+    fs::create_directory(out);
+    for (const char* name : {"rx0003.png", "rx0007.pgm", "rx0100.txt", "rx0200.png.bak", "rx99.png", "rx12a4.png"})
+        std::ofstream(out / name) << name;
+
+    const CliRun decode = Cli({"decode", "-o", out, Path("tx.wav")});
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    EXPECT_NE(decode.out.find("picture 1: " + (out / "rx0008.png").string()), std::string::npos) << decode.out;
+    EXPECT_EQ(Slurp(out / "rx0003.png"), "rx0003.png");
+    EXPECT_EQ(Slurp(out / "rx0007.pgm"), "rx0007.pgm");
+    EXPECT_FALSE(fs::exists(out / "rx0001.png"));
+}
+
 TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
 {
     std::ofstream(Path("not-an-image.png")) << "hello";
