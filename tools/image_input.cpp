@@ -4,6 +4,8 @@
 #include <QImageReader>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -97,6 +99,23 @@ QImage CentredPartToCover(const QImage& image)
     return image;
 }
 
+// Qt refuses to decode an image whose pixels at 32 bits would exceed its
+// allocation limit (128 MB: a 5800 x 5800 photo). Such an image is read
+// already reduced, as a JPEG decoder can while decoding, to a size at the
+// same aspect that still covers eight times the frame in each direction, so
+// the covering and crop come out as from the whole image. Any image Qt reads
+// whole is left whole and its picture does not change.
+void ReduceWhileReadingIfTooLarge(QImageReader& reader)
+{
+    const QSize size = reader.size();
+    const qint64 limit = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    if (size.isEmpty() || limit == 0 || qint64{size.width()} * size.height() * 4 <= limit) return;
+    const double scale = std::max(8.0 * kFrameWidth / size.width(), 8.0 * kFrameHeight / size.height());
+    if (scale >= 1.0) return;  // long and thin: reduction would not help the cover
+    reader.setScaledSize(QSize(std::max(1, static_cast<int>(std::lround(size.width() * scale))),
+                               std::max(1, static_cast<int>(std::lround(size.height() * scale)))));
+}
+
 }  // namespace
 
 Picture PictureFromImage(const QImage& image)
@@ -113,6 +132,7 @@ Picture PictureFromImage(const QImage& image)
 bool LoadPicture(const std::string& path, Picture& picture, std::string& error)
 {
     QImageReader reader(QString::fromStdString(path));
+    ReduceWhileReadingIfTooLarge(reader);
     std::string warning;
     const QImage image = ReadCatchingJpegWarning(reader, warning);
     if (image.isNull()) {
