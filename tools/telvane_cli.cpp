@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -194,20 +195,29 @@ int Encode(Arguments& args)
     if (longest > std::numeric_limits<std::uint32_t>::max() - 64)
         return Failure(output, "too many images for one WAV file");
 
+    // Written as it is made, so that an hour's gaps need no hour of memory.
     TransmitChain chain(samplesPerBit);
-    std::vector<std::uint8_t> samples;
     std::vector<std::uint8_t> transmission(kMaxTransmissionSamples);
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (i > 0) samples.insert(samples.end(), gapSamples, kZeroLevel);
-        const std::size_t count = EncodeTransmission(chain, pictures[i], transmission.data());
-        samples.insert(samples.end(), transmission.begin(), transmission.begin() + static_cast<long>(count));
-    }
-
+    const std::vector<std::uint8_t> silence(std::min<std::size_t>(gapSamples, kSampleRate), kZeroLevel);
+    std::size_t written = 0;
     WavWriter writer;
-    if (const WavResult result = writer.WriteWavFile(output.c_str(), samples, kSampleRate); result != WavResult::Written)
-        return Failure(output, WavFailure(result, writer.SystemError()));
+    WavResult result = writer.Open(output.c_str(), kSampleRate);
+    const auto append = [&](const std::uint8_t* samples, std::size_t count) {
+        if (result == WavResult::Written) result = writer.Append({samples, count});
+        written += count;
+    };
+    for (std::size_t i = 0; i < pictures.size() && result == WavResult::Written; ++i) {
+        for (std::size_t left = i > 0 ? gapSamples : 0; left > 0 && result == WavResult::Written;) {
+            const std::size_t count = std::min(left, silence.size());
+            append(silence.data(), count);
+            left -= count;
+        }
+        append(transmission.data(), EncodeTransmission(chain, pictures[i], transmission.data()));
+    }
+    if (result == WavResult::Written) result = writer.Finish();
+    if (result != WavResult::Written) return Failure(output, WavFailure(result, writer.SystemError()));
     std::printf("%s: %zu transmission%s, %zu samples (%.2f s) at %s bps\n", output.c_str(), pictures.size(),
-                pictures.size() == 1 ? "" : "s", samples.size(), static_cast<double>(samples.size()) / kSampleRate,
+                pictures.size() == 1 ? "" : "s", written, static_cast<double>(written) / kSampleRate,
                 std::string(BitrateLabel(samplesPerBit)).c_str());
     return 0;
 }
@@ -383,7 +393,12 @@ int main(int argc, char** argv)
         return 0;
     }
     Arguments args(argc, argv, 2);
-    if (command == "encode") return Encode(args);
-    if (command == "decode") return Decode(args);
+    try {
+        if (command == "encode") return Encode(args);
+        if (command == "decode") return Decode(args);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "telvane-cli: out of memory\n");
+        return kExitFailure;
+    }
     return UsageError("unknown command '" + std::string(command) + "'");
 }

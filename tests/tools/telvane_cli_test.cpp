@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <samplerate.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <QImage>
@@ -201,6 +202,30 @@ TEST_F(CliTest, DecodingIntoADirectoryWithPicturesNumbersOnFromThem)
     EXPECT_EQ(Slurp(out / "rx0003.png"), "rx0003.png");
     EXPECT_EQ(Slurp(out / "rx0007.pgm"), "rx0007.pgm");
     EXPECT_FALSE(fs::exists(out / "rx0001.png"));
+}
+
+// The file is written as it is made: an hour's gaps must not take an hour
+// of samples' memory (here 40 MB of them).
+TEST_F(CliTest, ALongGapNeedsNoMemoryForItsSamples)
+{
+    const Picture sent = RandomPicture(9);
+    SaveGrey(sent, Path("sent.png"));
+    const auto childPeakKilobytes = [] {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return usage.ru_maxrss;
+    };
+    ASSERT_EQ(Cli({"encode", "-o", Path("short.wav"), Path("sent.png"), Path("sent.png")}).status, 0);
+    const long withoutGap = childPeakKilobytes();
+    ASSERT_EQ(Cli({"encode", "--gap", "1800", "-o", Path("long.wav"), Path("sent.png"), Path("sent.png")}).status, 0);
+    EXPECT_LT(childPeakKilobytes() - withoutGap, 8 * 1024) << "kilobytes more at the peak";
+
+    const std::size_t first = Transmissions({sent}).size();
+    const std::size_t samples = Transmissions({sent, sent}).size() + 1800 * kSampleRate;
+    const std::string wav = Slurp(Path("long.wav"));
+    ASSERT_EQ(wav.size(), 44 + samples + samples % 2);
+    EXPECT_EQ(wav.substr(44, first), Slurp(Path("short.wav")).substr(44, first));
+    EXPECT_EQ(wav.find_first_not_of('\x80', 44 + first), 44 + first + 1800 * kSampleRate);
 }
 
 TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
