@@ -1,7 +1,9 @@
 #include "tools/recording_input.hpp"
 
+#include <poll.h>
 #include <samplerate.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -71,7 +73,8 @@ bool Resample(SRC_STATE* state, double ratio, std::span<float> input, bool endOf
             error = src_strerror(status);
             return false;
         }
-        wanted = HandOn(std::span<const float>(output.data(), static_cast<std::size_t>(data.output_frames_gen)), bytes, sink);
+        const std::span<const float> generated(output.data(), static_cast<std::size_t>(data.output_frames_gen));
+        wanted = HandOn(generated, bytes, sink);
         if (!wanted) return true;
         data.data_in += data.input_frames_used;
         data.input_frames -= data.input_frames_used;
@@ -144,6 +147,12 @@ std::uint8_t SampleToUnsigned8(float value)
 
 bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::string& error)
 {
+    // libsndfile would call a directory a file of no known format.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        error = std::strerror(EISDIR);
+        return false;
+    }
     SF_INFO info{};
     SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {
@@ -168,6 +177,14 @@ bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error)
             if (!sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
         } else if (got == 0) {
             return true;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A descriptor left non-blocking by whoever opened it: wait for
+            // the samples as a blocking read would.
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
+                error = std::strerror(errno);
+                return false;
+            }
         } else if (errno != EINTR) {
             error = std::strerror(errno);
             return false;

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -50,7 +51,8 @@ constexpr const char* kHelp =
     "        colour by BT.601 luma); a 160 x 120 image is reduced as a camera frame;\n"
     "        any other size is scaled to cover 160 x 120, centre-cropped and reduced.\n"
     "  --bitrate 5500|8250|11000  4, 3 or 2 samples per bit (default 5500)\n"
-    "  --gap SECONDS              silence (level 128) between transmissions (default 0)\n"
+    "  --gap SECONDS              silence (level 128) between transmissions, in\n"
+    "                             decimal seconds from 0 to 3600 (default 0)\n"
     "  -o OUT.wav                 the output file (required)\n"
     "\n"
     "decode  Feeds every RECORDING, in order, through one receiver as a sound card\n"
@@ -94,6 +96,20 @@ std::optional<std::int32_t> SamplesPerBitFromBitrate(std::string_view bitrate)
 std::string_view BitrateLabel(std::int32_t samplesPerBit)
 {
     return samplesPerBit == 2 ? "11000" : samplesPerBit == 3 ? "8250" : "5500";
+}
+
+// Digits with at most one decimal point, in any locale; nothing else (no
+// sign, exponent, hexadecimal or spaces).
+std::optional<double> DecimalNumber(std::string_view text)
+{
+    const bool digitsAndOnePoint = text.find_first_not_of("0123456789.") == std::string_view::npos &&
+                                   text.find_first_of("0123456789") != std::string_view::npos &&
+                                   std::count(text.begin(), text.end(), '.') <= 1;
+    if (!digitsAndOnePoint) return std::nullopt;
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
 
 // Options of the form "--name value" or "--name=value", anywhere among the
@@ -170,10 +186,10 @@ int Encode(Arguments& args)
             if (!setting) return UsageError("bit rate must be 5500, 8250 or 11000, not '" + *value + "'");
             samplesPerBit = *setting;
         } else if (option == "--gap") {
-            char* end = nullptr;
-            gapSeconds = std::strtod(value->c_str(), &end);
-            if (value->empty() || *end != '\0' || !(gapSeconds >= 0.0 && gapSeconds <= 3600.0))
+            const std::optional<double> seconds = DecimalNumber(*value);
+            if (!seconds || *seconds > 3600.0)
                 return UsageError("gap must be a number of seconds from 0 to 3600, not '" + *value + "'");
+            gapSeconds = *seconds;
         } else if (option == "-o") {
             output = *value;
         } else {
@@ -376,9 +392,18 @@ int Decode(Arguments& args)
     return 0;
 }
 
-}  // namespace
+// Output lost to a full disk is a failure too, even where all else went well.
+int CheckStandardOutput(int status)
+{
+    const bool flushed = std::fflush(stdout) == 0;
+    const int flushErrno = errno;
+    if (flushed && std::ferror(stdout) == 0) return status;
+    std::fprintf(stderr, "telvane-cli: standard output: cannot write%s%s\n", flushed ? "" : ": ",
+                 flushed ? "" : std::strerror(flushErrno));
+    return status == 0 ? kExitFailure : status;
+}
 
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     // For Qt's image format plugins; no display is needed.
     QCoreApplication application(argc, argv);
@@ -402,3 +427,7 @@ int main(int argc, char** argv)
     }
     return UsageError("unknown command '" + std::string(command) + "'");
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return CheckStandardOutput(Run(argc, argv)); }

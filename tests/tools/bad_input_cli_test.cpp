@@ -260,6 +260,19 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
     }
     EXPECT_FALSE(fs::exists(inReadOnly));
 
+    // The tool's own report onto a full disk.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"encode", "-o", Path("out.wav"), Path("first.png")},
+          std::vector<std::string>{"decode", "-o", Path("rx"), Path("good.wav")}}) {
+        SCOPED_TRACE(args[0]);
+        std::string command = std::string("'") + TELVANE_CLI + "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        const int raw = std::system((command + " >/dev/full 2>'" + Path("stderr") + "' </dev/null").c_str());
+        const CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, "", Slurp(Path("stderr"))};
+        EXPECT_EQ(run.status, 1);
+        ExpectOneLineNaming(run, "standard output", "cannot write: ");
+    }
+
     // Pictures onto a disk that fills up midway, into a directory where they
     // cannot be created, and into no directory.
     for (const char* format : {"png", "pgm"}) {

@@ -4,10 +4,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -53,9 +55,19 @@ struct FedRun {
     std::size_t fed;  // bytes that went into the pipe before the tool closed it
 };
 
+// The state letter of a running process ('S' while it waits for input).
+inline char ProcessState(pid_t pid)
+{
+    const std::string stat = Slurp("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t end = stat.rfind(") ");
+    return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
+}
+
 // The tool with its standard input a pipe into which bytes are written as
-// fast as it reads them (its end of the pipe non-blocking when asked), then
-// closed; output kept as by RunCli.
+// fast as it reads them, then closed; output kept as by RunCli. With
+// nonBlocking its end of the pipe is non-blocking, and the input runs dry
+// once: after the first 4096 bytes nothing more comes until the tool has
+// taken them and waits for more (or has gone).
 inline FedRun RunCliFed(const std::filesystem::path& dir, const std::vector<std::string>& args,
                         const std::string& bytes, bool nonBlocking = false)
 {
@@ -82,15 +94,26 @@ inline FedRun RunCliFed(const std::filesystem::path& dir, const std::vector<std:
     close(pipeEnds[0]);
     // A tool that has gone makes the write fail rather than end the test.
     const auto previous = signal(SIGPIPE, SIG_IGN);
-    std::size_t fed = 0;
-    while (child > 0 && fed < bytes.size()) {
-        const ssize_t put = write(pipeEnds[1], bytes.data() + fed, bytes.size() - fed);
-        if (put > 0) fed += static_cast<std::size_t>(put);
-        if (put < 0 && errno != EINTR) break;
-    }
-    close(pipeEnds[1]);
     int raw = 0;
-    if (child > 0) waitpid(child, &raw, 0);
+    bool gone = child <= 0;
+    std::size_t fed = 0;
+    const auto feed = [&](std::size_t until) {
+        while (!gone && fed < until) {
+            const ssize_t put = write(pipeEnds[1], bytes.data() + fed, until - fed);
+            if (put > 0) fed += static_cast<std::size_t>(put);
+            if (put < 0 && errno != EINTR) break;
+        }
+    };
+    if (nonBlocking) {
+        feed(std::min<std::size_t>(4096, bytes.size()));
+        for (int unread = 1; !gone; usleep(1000)) {
+            gone = waitpid(child, &raw, WNOHANG) == child;
+            if (ioctl(pipeEnds[1], FIONREAD, &unread) == 0 && unread == 0 && ProcessState(child) == 'S') break;
+        }
+    }
+    feed(bytes.size());
+    close(pipeEnds[1]);
+    if (!gone && child > 0) waitpid(child, &raw, 0);
     signal(SIGPIPE, previous);
     return {{child > 0 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)}, fed};
 }

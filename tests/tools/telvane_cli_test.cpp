@@ -48,7 +48,9 @@ void SaveGrey(const Picture& picture, const fs::path& path)
 
 Picture LoadGrey(const fs::path& path)
 {
-    const QImage image = QImage(QString::fromStdString(path.string())).convertToFormat(QImage::Format_Grayscale8);
+    const std::string bytes = Slurp(path);  // Qt would take the name as UTF-8
+    const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))
+                             .convertToFormat(QImage::Format_Grayscale8);
     EXPECT_EQ(image.width(), kPictureWidth);
     EXPECT_EQ(image.height(), kPictureHeight);
     Picture picture{};
@@ -166,6 +168,19 @@ TEST_F(CliTest, DecodesA16BitStereo48kHzRecording)
     ExpectReceived(sent[1], LoadGrey(Path("rx") / "rx0002.png"));
 }
 
+// Names are bytes to the file system; Latin-1 ones are not valid UTF-8.
+TEST_F(CliTest, FileNamesNeedNotBeUtf8)
+{
+    const Picture sent = RandomPicture(10);
+    SaveGrey(sent, Path("sent.png"));
+    fs::rename(Path("sent.png"), Path("caf\xe9.png"));
+    const CliRun encode = Cli({"encode", "-o", Path("\xe9t\xe9.wav"), Path("caf\xe9.png")});
+    ASSERT_EQ(encode.status, 0) << encode.err;
+    const CliRun decode = Cli({"decode", "-o", Path("re\xe7u"), Path("\xe9t\xe9.wav")});
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    ExpectReceived(sent, LoadGrey(Path("re\xe7u") / "rx0001.png"));
+}
+
 TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
 {
     const Picture sent = RandomPicture(5);
@@ -177,10 +192,14 @@ TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
 
     const CliRun fromFile = Cli({"decode", "-o", Path("a"), Path("tx.wav")});
     const CliRun fromStdin = Cli({"decode", "-o", Path("b"), "-"}, Path("raw.u8"));
+    // Standard input left non-blocking by whoever opened it, running dry.
+    const FedRun nonBlocking = RunCliFed(dir_, {"decode", "-o", Path("c"), "-"}, Slurp(Path("raw.u8")), true);
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
     ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
+    ASSERT_EQ(nonBlocking.run.status, 0) << nonBlocking.run.err;
     for (const std::string name : {"rx0001.png", "rx0002.png"}) {
         EXPECT_EQ(LoadGrey(Path("a") / name), LoadGrey(Path("b") / name)) << name;
+        EXPECT_EQ(LoadGrey(Path("a") / name), LoadGrey(Path("c") / name)) << name;
     }
     ExpectReceived(sent, LoadGrey(Path("b") / "rx0002.png"));
 }
@@ -245,7 +264,12 @@ TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
         {{"encode", "-o", Path("no/such/dir/x.wav"), Path("ok.png")}, 1, "cannot create or open"},
         {{"decode", "-o", Path("rx"), Path("not-audio.wav")}, 1, Path("not-audio.wav")},
         {{"decode", "-o", Path("ok.png") / "sub", Path("ok.wav")}, 1, "cannot create directory"},
+        {{"encode", "-o", Path("x.wav"), dir_}, 1, dir_.string() + ": cannot read image: Is a directory"},
+        {{"decode", "-o", Path("rx"), dir_}, 1, dir_.string() + ": cannot read recording: Is a directory"},
         {{"encode", "--bitrate", "9600", "-o", Path("x.wav"), Path("ok.png")}, 2, "5500, 8250 or 11000"},
+        {{"encode", "--gap", "0x10", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not '0x10'"},
+        {{"encode", "--gap", " 2", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not ' 2'"},
+        {{"encode", "--gap", "1e3", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not '1e3'"},
         {{"encode", Path("ok.png")}, 2, "-o"},
         {{"decode", "--format", "gif", Path("ok.wav")}, 2, "png or pgm"},
         {{"decode"}, 2, "RECORDING"},
