@@ -20,21 +20,12 @@
 
 #include "common/picture.hpp"
 #include "common/samples.hpp"
-#include "platform/message_box.hpp"
 #include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class StderrMessages : public MessageBox {
-public:
-    void Show(WindowHandle, std::string_view text, std::string_view) override
-    {
-        std::fprintf(stderr, "make_seeds: %.*s\n", static_cast<int>(text.size()), text.data());
-    }
-};
 
 Picture TestPicture()
 {
@@ -95,10 +86,10 @@ void MakeRecordings(const fs::path& dir)
 {
     const std::vector<std::uint8_t> samples = Transmissions(2);
     // As telvane-cli encode writes it: the receiver's samples unchanged.
-    StderrMessages messages;
-    WavWriter writer(messages);
-    writer.WriteWavFile(nullptr, (dir / "telvane-u8-22050.riff").c_str(),
-                        std::span<const std::uint8_t>(samples.data(), 3000), kSampleRate);
+    const fs::path riff = dir / "telvane-u8-22050.riff";
+    if (WavWriter().WriteWavFile(riff.c_str(), std::span<const std::uint8_t>(samples.data(), 3000), kSampleRate) !=
+        WavResult::Written)
+        std::fprintf(stderr, "make_seeds: cannot write %s\n", riff.c_str());
 
     const struct {
         const char* name;

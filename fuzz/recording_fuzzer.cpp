@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         [&](std::span<const std::uint8_t> chunk) {
             samples += chunk.size();
             for (std::uint8_t sample : chunk) sum += sample;
+            return true;
         },
         error);
     if (!read && error.empty()) Fail("a failed read gave no reason");

@@ -1,9 +1,17 @@
 #include "tools/image_input.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -97,6 +105,43 @@ QImage CentredPartToCover(const QImage& image)
     return image;
 }
 
+// Qt refuses to decode an image whose pixels at 32 bits would exceed its
+// allocation limit (128 MB: a 5800 x 5800 photo). Such an image is read
+// already reduced, as a JPEG decoder can while decoding, to a size at the
+// same aspect that still covers eight times the frame in each direction, so
+// the covering and crop come out as from the whole image. Any image Qt reads
+// whole is left whole and its picture does not change.
+void ReduceWhileReadingIfTooLarge(QImageReader& reader)
+{
+    const QSize size = reader.size();
+    const qint64 limit = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    if (size.isEmpty() || limit == 0 || qint64{size.width()} * size.height() * 4 <= limit) return;
+    const double scale = std::max(8.0 * kFrameWidth / size.width(), 8.0 * kFrameHeight / size.height());
+    if (scale >= 1.0) return;  // long and thin: reduction would not help the cover
+    reader.setScaledSize(QSize(std::max(1, static_cast<int>(std::lround(size.width() * scale))),
+                               std::max(1, static_cast<int>(std::lround(size.height() * scale)))));
+}
+
+// The file by its name's bytes as they stand, whatever their encoding (Qt
+// would take them as UTF-8). A directory is refused as such: Qt would call
+// it a file not found.
+bool OpenImageFile(const std::string& path, QFile& file, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        error = std::strerror(fd >= 0 && S_ISDIR(status.st_mode) ? EISDIR : errno);
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        error = file.errorString().toStdString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 Picture PictureFromImage(const QImage& image)
@@ -112,7 +157,14 @@ Picture PictureFromImage(const QImage& image)
 
 bool LoadPicture(const std::string& path, Picture& picture, std::string& error)
 {
-    QImageReader reader(QString::fromStdString(path));
+    QFile file;
+    if (!OpenImageFile(path, file, error)) return false;
+    // The suffix names the format to try first, as it would with the name.
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    const bool suffixed = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    QImageReader reader(&file, suffixed ? QByteArray::fromStdString(path.substr(dot + 1)).toLower() : QByteArray());
+    ReduceWhileReadingIfTooLarge(reader);
     std::string warning;
     const QImage image = ReadCatchingJpegWarning(reader, warning);
     if (image.isNull()) {

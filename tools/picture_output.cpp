@@ -1,24 +1,31 @@
 #include "tools/picture_output.hpp"
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
-#include <QString>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-bool WritePgm(const Picture& picture, const std::string& path, std::string& error)
+// Takes over fd, which it closes.
+bool WritePgm(const Picture& picture, int fd, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = fdopen(fd, "wb");
     if (file == nullptr) {
         error = std::strerror(errno);
+        ::close(fd);
         return false;
     }
     const bool written = std::fprintf(file, "P5\n%d %d\n255\n", kPictureWidth, kPictureHeight) > 0 &&
-                         std::fwrite(picture.data(), 1, sizeof(Picture), file) == sizeof(Picture);
+                         std::fwrite(picture.data(), 1, sizeof(Picture), file) == sizeof(Picture) &&
+                         std::fflush(file) == 0 && fsync(fd) == 0;
     const int writeErrno = errno;
     if (std::fclose(file) != 0 || !written) {
         error = std::strerror(written ? errno : writeErrno);
@@ -27,16 +34,18 @@ bool WritePgm(const Picture& picture, const std::string& path, std::string& erro
     return true;
 }
 
-bool WritePng(const Picture& picture, const std::string& path, std::string& error)
+// Takes over fd, which it closes.
+bool WritePng(const Picture& picture, int fd, std::string& error)
 {
     QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
     for (int y = 0; y < kPictureHeight; ++y) std::memcpy(image.scanLine(y), picture[y].data(), kPictureWidth);
     // The writer gets an open file rather than the name: a file of its own
     // it closes unchecked, and bytes still buffered then (a full disk) would
     // be lost without a word.
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         error = file.errorString().toStdString();
+        ::close(fd);
         return false;
     }
     QImageWriter writer(&file, "png");
@@ -46,6 +55,10 @@ bool WritePng(const Picture& picture, const std::string& path, std::string& erro
     }
     if (!file.flush()) {
         error = file.errorString().toStdString();
+        return false;
+    }
+    if (fsync(fd) != 0) {
+        error = std::strerror(errno);
         return false;
     }
     file.close();
@@ -58,7 +71,28 @@ bool WritePng(const Picture& picture, const std::string& path, std::string& erro
 
 }  // namespace
 
+// The picture goes into a hidden file beside path, which only takes path's
+// name once it is whole, so a file under that name is never cut short: a
+// full disk or a crash midway leaves at most the hidden file, and a failed
+// write removes it.
 bool WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error)
 {
-    return format == PictureFormat::Pgm ? WritePgm(picture, path, error) : WritePng(picture, path, error);
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    std::string temporary = path.substr(0, nameAt) + "." + path.substr(nameAt) + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    // mkostemp makes the file for its owner only; a picture is as readable as
+    // any file the user creates.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    const bool written = format == PictureFormat::Pgm ? WritePgm(picture, fd, error) : WritePng(picture, fd, error);
+    if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    if (written) error = std::strerror(errno);
+    ::unlink(temporary.c_str());
+    return false;
 }

@@ -7,5 +7,7 @@
 
 enum class PictureFormat { Png, Pgm };
 
-// False with a reason in error when the file cannot be written.
+// Writes path (its bytes as the file system takes them) whole or not at all:
+// false with a reason in error when it cannot be written, and then nothing
+// is left of the attempt.
 bool WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error);

@@ -1,7 +1,9 @@
 #include "tools/recording_input.hpp"
 
+#include <poll.h>
 #include <samplerate.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,7 +38,7 @@ bool ReadPassThrough(SNDFILE* file, const SampleChunkSink& sink, std::string& er
     std::vector<std::uint8_t> chunk(kChunkFrames);
     for (;;) {
         const sf_count_t got = sf_read_raw(file, chunk.data(), static_cast<sf_count_t>(chunk.size()));
-        if (got > 0) sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)));
+        if (got > 0 && !sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
         if (got < static_cast<sf_count_t>(chunk.size())) break;
     }
     if (sf_error(file) != SF_ERR_NO_ERROR) {
@@ -46,16 +48,18 @@ bool ReadPassThrough(SNDFILE* file, const SampleChunkSink& sink, std::string& er
     return true;
 }
 
-void HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink)
+// False when the sink wants no more.
+bool HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink)
 {
     bytes.resize(mono.size());
     for (std::size_t i = 0; i < mono.size(); ++i) bytes[i] = SampleToUnsigned8(mono[i]);
-    if (!bytes.empty()) sink(bytes);
+    return bytes.empty() || sink(bytes);
 }
 
-// Feeds mono input through the resampler until it is consumed.
+// Feeds mono input through the resampler until it is consumed; wanted
+// becomes false when the sink wants no more.
 bool Resample(SRC_STATE* state, double ratio, std::span<float> input, bool endOfInput, std::vector<float>& output,
-              std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink, std::string& error)
+              std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink, bool& wanted, std::string& error)
 {
     SRC_DATA data{};
     data.data_in = input.data();
@@ -69,7 +73,9 @@ bool Resample(SRC_STATE* state, double ratio, std::span<float> input, bool endOf
             error = src_strerror(status);
             return false;
         }
-        HandOn(std::span<const float>(output.data(), static_cast<std::size_t>(data.output_frames_gen)), bytes, sink);
+        const std::span<const float> generated(output.data(), static_cast<std::size_t>(data.output_frames_gen));
+        wanted = HandOn(generated, bytes, sink);
+        if (!wanted) return true;
         data.data_in += data.input_frames_used;
         data.input_frames -= data.input_frames_used;
         if (data.input_frames == 0 && (!endOfInput || data.output_frames_gen == 0)) return true;
@@ -113,11 +119,13 @@ bool ReadConverted(SNDFILE* file, const SF_INFO& info, const SampleChunkSink& si
         }
         const bool end = got < kChunkFrames;
         const std::span<float> input(mono.data(), count);
+        bool wanted = true;
         if (!resampling) {
-            HandOn(input, bytes, sink);
-        } else if (!Resample(resampler.get(), ratio, input, end, resampled, bytes, sink, error)) {
+            wanted = HandOn(input, bytes, sink);
+        } else if (!Resample(resampler.get(), ratio, input, end, resampled, bytes, sink, wanted, error)) {
             return false;
         }
+        if (!wanted) return true;
         if (end) break;
     }
     if (sf_error(file) != SF_ERR_NO_ERROR) {
@@ -139,6 +147,12 @@ std::uint8_t SampleToUnsigned8(float value)
 
 bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::string& error)
 {
+    // libsndfile would call a directory a file of no known format.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        error = std::strerror(EISDIR);
+        return false;
+    }
     SF_INFO info{};
     SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {
@@ -160,9 +174,17 @@ bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error)
     for (;;) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got > 0) {
-            sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)));
+            if (!sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
         } else if (got == 0) {
             return true;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A descriptor left non-blocking by whoever opened it: wait for
+            // the samples as a blocking read would.
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
+                error = std::strerror(errno);
+                return false;
+            }
         } else if (errno != EINTR) {
             error = std::strerror(errno);
             return false;

@@ -7,7 +7,9 @@
 #include <span>
 #include <string>
 
-using SampleChunkSink = std::function<void(std::span<const std::uint8_t>)>;
+// Takes a chunk of samples; false when it wants no more, which ends the
+// reading there (as a success).
+using SampleChunkSink = std::function<bool(std::span<const std::uint8_t>)>;
 
 // Reads any recording libsndfile reads, mixes its channels to mono,
 // resamples other rates to 22050 and hands the samples on in chunks, in

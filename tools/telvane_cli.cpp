@@ -2,11 +2,14 @@
 // recordings into pictures, on the transmitter's and receiver's own code.
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,7 +51,8 @@ constexpr const char* kHelp =
     "        colour by BT.601 luma); a 160 x 120 image is reduced as a camera frame;\n"
     "        any other size is scaled to cover 160 x 120, centre-cropped and reduced.\n"
     "  --bitrate 5500|8250|11000  4, 3 or 2 samples per bit (default 5500)\n"
-    "  --gap SECONDS              silence (level 128) between transmissions (default 0)\n"
+    "  --gap SECONDS              silence (level 128) between transmissions, in\n"
+    "                             decimal seconds from 0 to 3600 (default 0)\n"
     "  -o OUT.wav                 the output file (required)\n"
     "\n"
     "decode  Feeds every RECORDING, in order, through one receiver as a sound card\n"
@@ -56,7 +60,9 @@ constexpr const char* kHelp =
     "        resampled to 22050, reduced to 8 bits). Every repaint of the received\n"
     "        picture, after each 60th received line, writes the whole 80 x 60\n"
     "        picture to DIR/rx0001.png, rx0002.png, ...; at the end of the input a\n"
-    "        picture with rows received since the last one is written too.\n"
+    "        picture with rows received since the last one is written too. The\n"
+    "        numbers go on from the highest rxNNNN.png or rxNNNN.pgm already in\n"
+    "        DIR, so no picture there is overwritten.\n"
     "        A RECORDING of - reads raw unsigned 8-bit mono samples at 22050/s from\n"
     "        standard input, writing each picture as soon as it is complete:\n"
     "          parec --format=u8 --rate=22050 --channels=1 | telvane-cli decode -o pictures -\n"
@@ -90,6 +96,20 @@ std::optional<std::int32_t> SamplesPerBitFromBitrate(std::string_view bitrate)
 std::string_view BitrateLabel(std::int32_t samplesPerBit)
 {
     return samplesPerBit == 2 ? "11000" : samplesPerBit == 3 ? "8250" : "5500";
+}
+
+// Digits with at most one decimal point, in any locale; nothing else (no
+// sign, exponent, hexadecimal or spaces).
+std::optional<double> DecimalNumber(std::string_view text)
+{
+    const bool digitsAndOnePoint = text.find_first_not_of("0123456789.") == std::string_view::npos &&
+                                   text.find_first_of("0123456789") != std::string_view::npos &&
+                                   std::count(text.begin(), text.end(), '.') <= 1;
+    if (!digitsAndOnePoint) return std::nullopt;
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
 
 // Options of the form "--name value" or "--name=value", anywhere among the
@@ -142,22 +162,15 @@ private:
     std::vector<std::string> operands_;
 };
 
-// WavWriter's failures, as one line on standard error.
-class StderrMessages : public MessageBox {
-public:
-    explicit StderrMessages(std::string file) : file_(std::move(file)) {}
-    void Show(WindowHandle, std::string_view text, std::string_view) override
-    {
-        const char* meaning = text == "CANTOPENFILE"    ? "cannot create or open the file for writing"
-                              : text == "CANTWRITEWAVE" ? "cannot write the RIFF header"
-                                                        : "cannot write the audio data";
-        std::fprintf(stderr, "telvane-cli: %s: %.*s: %s\n", file_.c_str(), static_cast<int>(text.size()), text.data(),
-                     meaning);
-    }
-
-private:
-    std::string file_;
-};
+// A failed WAV write, as the reason on the tool's one line.
+std::string WavFailure(WavResult result, int systemError)
+{
+    std::string reason = result == WavResult::CannotOpen          ? "cannot create or open the file for writing"
+                         : result == WavResult::CannotWriteHeader ? "cannot write the RIFF header"
+                                                                  : "cannot write the audio data";
+    if (systemError != 0) reason += std::string(": ") + std::strerror(systemError);
+    return reason;
+}
 
 int Encode(Arguments& args)
 {
@@ -173,10 +186,10 @@ int Encode(Arguments& args)
             if (!setting) return UsageError("bit rate must be 5500, 8250 or 11000, not '" + *value + "'");
             samplesPerBit = *setting;
         } else if (option == "--gap") {
-            char* end = nullptr;
-            gapSeconds = std::strtod(value->c_str(), &end);
-            if (value->empty() || *end != '\0' || !(gapSeconds >= 0.0 && gapSeconds <= 3600.0))
+            const std::optional<double> seconds = DecimalNumber(*value);
+            if (!seconds || *seconds > 3600.0)
                 return UsageError("gap must be a number of seconds from 0 to 3600, not '" + *value + "'");
+            gapSeconds = *seconds;
         } else if (option == "-o") {
             output = *value;
         } else {
@@ -198,20 +211,29 @@ int Encode(Arguments& args)
     if (longest > std::numeric_limits<std::uint32_t>::max() - 64)
         return Failure(output, "too many images for one WAV file");
 
+    // Written as it is made, so that an hour's gaps need no hour of memory.
     TransmitChain chain(samplesPerBit);
-    std::vector<std::uint8_t> samples;
     std::vector<std::uint8_t> transmission(kMaxTransmissionSamples);
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (i > 0) samples.insert(samples.end(), gapSamples, kZeroLevel);
-        const std::size_t count = EncodeTransmission(chain, pictures[i], transmission.data());
-        samples.insert(samples.end(), transmission.begin(), transmission.begin() + static_cast<long>(count));
+    const std::vector<std::uint8_t> silence(std::min<std::size_t>(gapSamples, kSampleRate), kZeroLevel);
+    std::size_t written = 0;
+    WavWriter writer;
+    WavResult result = writer.Open(output.c_str(), kSampleRate);
+    const auto append = [&](const std::uint8_t* samples, std::size_t count) {
+        if (result == WavResult::Written) result = writer.Append({samples, count});
+        written += count;
+    };
+    for (std::size_t i = 0; i < pictures.size() && result == WavResult::Written; ++i) {
+        for (std::size_t left = i > 0 ? gapSamples : 0; left > 0 && result == WavResult::Written;) {
+            const std::size_t count = std::min(left, silence.size());
+            append(silence.data(), count);
+            left -= count;
+        }
+        append(transmission.data(), EncodeTransmission(chain, pictures[i], transmission.data()));
     }
-
-    StderrMessages messages(output);
-    WavWriter writer(messages);
-    if (writer.WriteWavFile(nullptr, output.c_str(), samples, kSampleRate) != 1) return kExitFailure;
+    if (result == WavResult::Written) result = writer.Finish();
+    if (result != WavResult::Written) return Failure(output, WavFailure(result, writer.SystemError()));
     std::printf("%s: %zu transmission%s, %zu samples (%.2f s) at %s bps\n", output.c_str(), pictures.size(),
-                pictures.size() == 1 ? "" : "s", samples.size(), static_cast<double>(samples.size()) / kSampleRate,
+                pictures.size() == 1 ? "" : "s", written, static_cast<double>(written) / kSampleRate,
                 std::string(BitrateLabel(samplesPerBit)).c_str());
     return 0;
 }
@@ -220,8 +242,9 @@ int Encode(Arguments& args)
 // picture to a file at every repaint.
 class PictureFiles : public PictureWindow {
 public:
-    PictureFiles(std::filesystem::path directory, PictureFormat format)
-        : directory_(std::move(directory)), format_(format)
+    // The first picture is numbered lastNumber + 1.
+    PictureFiles(std::filesystem::path directory, PictureFormat format, long lastNumber)
+        : directory_(std::move(directory)), format_(format), number_(lastNumber)
     {
         view_.SetWindow(this);
     }
@@ -254,7 +277,7 @@ private:
         rowsSinceWrite_ = 0;
         if (Failed()) return;
         char name[32];
-        std::snprintf(name, sizeof name, "rx%04ld.%s", pictures_ + 1, format_ == PictureFormat::Pgm ? "pgm" : "png");
+        std::snprintf(name, sizeof name, "rx%04ld.%s", number_ + 1, format_ == PictureFormat::Pgm ? "pgm" : "png");
         const std::string path = (directory_ / name).string();
         std::string error;
         if (!WritePicture(view_.receivedPicture, path, format_, error)) {
@@ -262,6 +285,7 @@ private:
             failedPath_ = path;
             return;
         }
+        ++number_;
         ++pictures_;
         std::printf("picture %ld: %s%s\n", pictures_, path.c_str(), note.c_str());
         std::fflush(stdout);
@@ -270,12 +294,33 @@ private:
     PictureView view_;
     std::filesystem::path directory_;
     PictureFormat format_;
+    long number_;
     long pictures_ = 0;
     long lines_ = 0;
     long rowsSinceWrite_ = 0;
     std::string error_;
     std::string failedPath_;
 };
+
+// The highest number of a picture the tool may have written into directory
+// before (rx and at least four digits, .png or .pgm), 0 when there is none.
+std::optional<long> HighestPictureNumber(const std::filesystem::path& directory, std::error_code& ec)
+{
+    long highest = 0;
+    std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, ec);
+    for (; !ec && entry != std::filesystem::directory_iterator(); entry.increment(ec)) {
+        const std::string name = entry->path().filename().string();
+        const std::size_t dot = name.size() - 4;
+        if (name.size() < 10 || !name.starts_with("rx") || (name.substr(dot) != ".png" && name.substr(dot) != ".pgm"))
+            continue;
+        // Longer numbers than this tool could reach are someone else's.
+        const std::string digits = name.substr(2, dot - 2);
+        if (digits.size() > 15 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        highest = std::max(highest, std::stol(digits));
+    }
+    if (ec) return std::nullopt;
+    return highest;
+}
 
 int Decode(Arguments& args)
 {
@@ -309,11 +354,20 @@ int Decode(Arguments& args)
         if (ec) return Failure(directory.string(), "cannot create directory: " + ec.message());
     }
 
-    PictureFiles pictures(directory, format);
+    std::error_code ec;
+    const std::optional<long> lastNumber = HighestPictureNumber(directory, ec);
+    if (!lastNumber) {
+        return Failure(directory.empty() ? "." : directory.string(),
+                       "cannot list the pictures already there: " + ec.message());
+    }
+    PictureFiles pictures(directory, format, *lastNumber);
     ReceiveChain<PictureFiles> chain(pictures);
     chain.SetSamplesPerBit(samplesPerBit);
+    // A picture that cannot be written ends the reading at once, so a live
+    // input learns of it then, not when the input ends.
     const SampleChunkSink feed = [&](std::span<const std::uint8_t> chunk) {
-        if (!pictures.Failed()) chain.Receive(chunk);
+        chain.Receive(chunk);
+        return !pictures.Failed();
     };
     for (const std::string& recording : recordings) {
         std::string error;
@@ -338,9 +392,18 @@ int Decode(Arguments& args)
     return 0;
 }
 
-}  // namespace
+// Output lost to a full disk is a failure too, even where all else went well.
+int CheckStandardOutput(int status)
+{
+    const bool flushed = std::fflush(stdout) == 0;
+    const int flushErrno = errno;
+    if (flushed && std::ferror(stdout) == 0) return status;
+    std::fprintf(stderr, "telvane-cli: standard output: cannot write%s%s\n", flushed ? "" : ": ",
+                 flushed ? "" : std::strerror(flushErrno));
+    return status == 0 ? kExitFailure : status;
+}
 
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     // For Qt's image format plugins; no display is needed.
     QCoreApplication application(argc, argv);
@@ -355,7 +418,16 @@ int main(int argc, char** argv)
         return 0;
     }
     Arguments args(argc, argv, 2);
-    if (command == "encode") return Encode(args);
-    if (command == "decode") return Decode(args);
+    try {
+        if (command == "encode") return Encode(args);
+        if (command == "decode") return Decode(args);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "telvane-cli: out of memory\n");
+        return kExitFailure;
+    }
     return UsageError("unknown command '" + std::string(command) + "'");
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return CheckStandardOutput(Run(argc, argv)); }

@@ -8,11 +8,23 @@
 
 namespace {
 constexpr std::int32_t kPortItems[] = {command::kPortCom1, command::kPortCom2, command::kPortNone};
+
+// The box a failed write shows; nullptr when the file was written.
+const char* FailureBoxText(WavResult result)
+{
+    switch (result) {
+    case WavResult::Written: return nullptr;
+    case WavResult::CannotOpen: return "CANTOPENFILE";
+    case WavResult::CannotWriteHeader: return "CANTWRITEWAVE";
+    case WavResult::CannotWriteData: return "CANTWRITEDATA";
+    }
+    return "CANTWRITEDATA";
 }
+}  // namespace
 
 TransmitScheduler::TransmitScheduler(const SamplesPerBit& samplesPerBit, PttPort& port, Ui& ui, SoundPlayer& player,
                                      std::chrono::milliseconds pause)
-    : port_(port), ui_(ui), player_(player), pause_(pause), chain_(samplesPerBit), writer_(ui)
+    : port_(port), ui_(ui), player_(player), pause_(pause), chain_(samplesPerBit)
 {
 }
 
@@ -109,7 +121,10 @@ std::int32_t TransmitScheduler::TransmitOnce()
     const std::size_t count = EncodeTransmission(chain_, *half, sampleBuffer_.get());
     fileCounter_ = fileCounter_ + 1 == 20 ? 0 : fileCounter_ + 1;
     std::snprintf(fileName_, sizeof fileName_, "nbtv%02d.wav", static_cast<int>(fileCounter_ % 20));
-    writer_.WriteWavFile(owner, fileName_, {sampleBuffer_.get(), count}, kSampleRate);
+    // A failed write is shown, and holds the cycle while the box is open;
+    // the cycle then plays the file all the same.
+    if (const char* text = FailureBoxText(writer_.WriteWavFile(fileName_, {sampleBuffer_.get(), count}, kSampleRate)))
+        ui_.Show(owner, text, "Error");
     const bool played = player_.PlaySync(fileName_);
     soundOutputLost_.store(!played);
     // Without sound the cycle still takes the transmission's own time, so

@@ -1,10 +1,15 @@
 #include "tx/wav_writer.hpp"
 
 #include <array>
-#include <cstdio>
+#include <cerrno>
 #include <limits>
 
 namespace {
+
+// 36 + N + P must fit the 32-bit RIFF size.
+constexpr std::size_t kMaxSamples = std::numeric_limits<std::uint32_t>::max() - 37;
+constexpr long kRiffSizeOffset = 4;
+constexpr long kDataSizeOffset = 40;
 
 void PutU16(std::uint8_t* out, std::uint32_t value)
 {
@@ -33,13 +38,6 @@ bool WriteChunkHeader(std::FILE* file, const char* id, std::uint32_t size)
     return WriteAll(file, header.data(), header.size());
 }
 
-// The RIFF header is written with size 0 first and fixed once everything
-// after it is on disk, as a chunk-oriented writer would.
-bool WriteRiffHeader(std::FILE* file)
-{
-    return WriteChunkHeader(file, "RIFF", 0) && WriteAll(file, "WAVE", 4);
-}
-
 bool WriteFormatChunk(std::FILE* file, std::uint32_t sampleRate)
 {
     std::array<std::uint8_t, 16> record{};
@@ -52,55 +50,73 @@ bool WriteFormatChunk(std::FILE* file, std::uint32_t sampleRate)
     return WriteChunkHeader(file, "fmt ", 16) && WriteAll(file, record.data(), record.size());
 }
 
-bool WriteDataChunk(std::FILE* file, std::span<const std::uint8_t> samples)
-{
-    const auto size = static_cast<std::uint32_t>(samples.size());
-    if (!WriteChunkHeader(file, "data", size) || !WriteAll(file, samples.data(), samples.size())) return false;
-    const std::uint8_t pad = 0;
-    if (size % 2 != 0 && !WriteAll(file, &pad, 1)) return false;
-    // Buffered bytes that cannot reach the disk (a full disk) fail here,
-    // not silently at close.
-    return std::fflush(file) == 0;
-}
-
-bool FixRiffSize(std::FILE* file, std::uint32_t riffSize)
+bool PutSizeAt(std::FILE* file, long offset, std::uint32_t value)
 {
     std::array<std::uint8_t, 4> size{};
-    PutU32(size.data(), riffSize);
-    return std::fseek(file, 4, SEEK_SET) == 0 && WriteAll(file, size.data(), size.size()) && std::fflush(file) == 0;
+    PutU32(size.data(), value);
+    return std::fseek(file, offset, SEEK_SET) == 0 && WriteAll(file, size.data(), size.size());
 }
 
 }  // namespace
 
-std::int32_t WavWriter::WriteWavFile(WindowHandle owner, const char* fileName, std::span<const std::uint8_t> samples,
-                                     std::uint32_t sampleRate)
+WavWriter::~WavWriter()
 {
-    std::FILE* file = std::fopen(fileName, "wb");
-    if (file == nullptr) {
-        messages_.Show(owner, "CANTOPENFILE", "Error");
-        return 0;
-    }
+    if (file_ != nullptr) std::fclose(file_);
+}
 
-    // 36 + N + P must fit the 32-bit RIFF size.
-    constexpr std::size_t kMaxSamples = std::numeric_limits<std::uint32_t>::max() - 37;
-    const std::size_t pad = samples.size() % 2;
-    const char* failure = nullptr;
-    if (!WriteRiffHeader(file)) {
-        failure = "CANTWRITEWAVE";
-    } else if (samples.size() > kMaxSamples || !WriteFormatChunk(file, sampleRate) || !WriteDataChunk(file, samples)) {
-        failure = "CANTWRITEDATA";
-    } else if (!FixRiffSize(file, static_cast<std::uint32_t>(36 + samples.size() + pad))) {
-        failure = "CANTWRITEWAVE";
-    }
+WavResult WavWriter::Fail(WavResult result, int systemError)
+{
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    systemError_ = systemError;
+    return result;
+}
 
-    if (failure != nullptr) {
-        messages_.Show(owner, failure, "Error");
-        std::fclose(file);
-        return 0;
-    }
-    if (std::fclose(file) != 0) {
-        messages_.Show(owner, "CANTWRITEWAVE", "Error");
-        return 0;
-    }
-    return 1;
+WavResult WavWriter::WriteWavFile(const char* fileName, std::span<const std::uint8_t> samples, std::uint32_t sampleRate)
+{
+    if (const WavResult opened = Open(fileName, sampleRate); opened != WavResult::Written) return opened;
+    if (const WavResult appended = Append(samples); appended != WavResult::Written) return appended;
+    return Finish();
+}
+
+// The sizes are written as 0 first and filled in once everything after
+// them is on disk, as a chunk-oriented writer would.
+WavResult WavWriter::Open(const char* fileName, std::uint32_t sampleRate)
+{
+    if (file_ != nullptr) std::fclose(file_);
+    samples_ = 0;
+    systemError_ = 0;
+    file_ = std::fopen(fileName, "wb");
+    if (file_ == nullptr) return Fail(WavResult::CannotOpen, errno);
+    if (!WriteChunkHeader(file_, "RIFF", 0) || !WriteAll(file_, "WAVE", 4))
+        return Fail(WavResult::CannotWriteHeader, errno);
+    if (!WriteFormatChunk(file_, sampleRate) || !WriteChunkHeader(file_, "data", 0))
+        return Fail(WavResult::CannotWriteData, errno);
+    return WavResult::Written;
+}
+
+WavResult WavWriter::Append(std::span<const std::uint8_t> samples)
+{
+    if (file_ == nullptr) return Fail(WavResult::CannotWriteData, 0);
+    if (samples.size() > kMaxSamples - samples_) return Fail(WavResult::CannotWriteData, 0);
+    if (!WriteAll(file_, samples.data(), samples.size())) return Fail(WavResult::CannotWriteData, errno);
+    samples_ += samples.size();
+    return WavResult::Written;
+}
+
+WavResult WavWriter::Finish()
+{
+    if (file_ == nullptr) return Fail(WavResult::CannotWriteData, 0);
+    const std::size_t pad = samples_ % 2;
+    const std::uint8_t zero = 0;
+    // Buffered bytes that cannot reach the disk (a full disk) fail here,
+    // not silently at close.
+    if (!WriteAll(file_, &zero, pad) || std::fflush(file_) != 0) return Fail(WavResult::CannotWriteData, errno);
+    if (!PutSizeAt(file_, kRiffSizeOffset, static_cast<std::uint32_t>(36 + samples_ + pad)) ||
+        !PutSizeAt(file_, kDataSizeOffset, static_cast<std::uint32_t>(samples_)) || std::fflush(file_) != 0)
+        return Fail(WavResult::CannotWriteHeader, errno);
+    std::FILE* file = file_;
+    file_ = nullptr;
+    if (std::fclose(file) != 0) return Fail(WavResult::CannotWriteHeader, errno);
+    return WavResult::Written;
 }

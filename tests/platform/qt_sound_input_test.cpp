@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "fakes/fake_ui.hpp"
-#include "fakes/recording_message_box.hpp"
 #include "platform/qt/qt_sound_input.hpp"
 #include "platform/qt/qt_sound_player.hpp"
 #include "rx/audio_capture.hpp"
@@ -52,8 +51,7 @@ TEST(QtSoundInput, RecordsATransmissionFromTheLoopbackForTheReceiver)
     std::vector<std::uint8_t> samples(kMaxTransmissionSamples);
     samples.resize(EncodeTransmission(tx, sent, samples.data()));
     const fs::path file = fs::temp_directory_path() / "telvane-rx-loopback.wav";
-    RecordingMessageBox messages;
-    ASSERT_EQ(WavWriter(messages).WriteWavFile(nullptr, file.c_str(), samples, kSampleRate), 1);
+    ASSERT_EQ(WavWriter().WriteWavFile(file.c_str(), samples, kSampleRate), WavResult::Written);
 
     QtSoundInput input;
     FakeUi ui;

@@ -18,7 +18,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "fakes/recording_message_box.hpp"
 #include "platform/qt/qt_sound_player.hpp"
 #include "tx/wav_writer.hpp"
 
@@ -42,8 +41,7 @@ std::vector<std::uint8_t> Tone(double hz, int count)
 // A file as the transmitter writes it.
 void WriteWav(const fs::path& path, const std::vector<std::uint8_t>& samples)
 {
-    RecordingMessageBox messages;
-    ASSERT_EQ(WavWriter(messages).WriteWavFile(nullptr, path.c_str(), samples, rate), 1);
+    ASSERT_EQ(WavWriter().WriteWavFile(path.c_str(), samples, rate), WavResult::Written);
 }
 
 // Mean amplitude of one frequency over samples[first, last), measured in

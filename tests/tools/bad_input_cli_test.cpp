@@ -2,6 +2,8 @@
 // naming the file, exit status 1, and nothing already written lost.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,6 +66,32 @@ void ExpectRowsOf(const Picture& sent, const fs::path& png)
         for (int x = 0; x < kPictureWidth; ++x)
             ASSERT_EQ(image.constScanLine(y)[x], sent[y][x] == 255 ? 254 : sent[y][x]) << png << " row " << y;
 }
+
+// While it lives, files written by the tools this process starts stop at
+// a number of bytes, as on a disk that fills up: a write beyond fails
+// (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    sighandler_t previousHandler_ = SIG_DFL;
+};
 
 class BadInputCli : public ::testing::Test {
 protected:
@@ -221,7 +249,9 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
     const std::string readOnly = ReadOnlyDirectory();
     const std::string inReadOnly = readOnly + "/out.wav";
     for (const auto& [output, reason] : std::vector<std::pair<std::string, std::string>>{
-             {"/dev/full", "CANTWRITEDATA"}, {inReadOnly, "CANTOPENFILE"}, {dir_.string(), "CANTOPENFILE"}}) {
+             {"/dev/full", "cannot write the audio data: "},
+             {inReadOnly, "cannot create or open the file for writing: "},
+             {dir_.string(), "cannot create or open the file for writing: "}}) {
         SCOPED_TRACE(output);
         const CliRun run = Cli({"encode", "-o", output, Path("first.png")});
         EXPECT_EQ(run.status, 1);
@@ -230,18 +260,34 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
     }
     EXPECT_FALSE(fs::exists(inReadOnly));
 
-    // Pictures into a full disk (each file a link to /dev/full), into a
-    // directory where they cannot be created, and into no directory.
+    // The tool's own report onto a full disk.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"encode", "-o", Path("out.wav"), Path("first.png")},
+          std::vector<std::string>{"decode", "-o", Path("rx"), Path("good.wav")}}) {
+        SCOPED_TRACE(args[0]);
+        std::string command = std::string("'") + TELVANE_CLI + "'";
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        const int raw = std::system((command + " >/dev/full 2>'" + Path("stderr") + "' </dev/null").c_str());
+        const CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, "", Slurp(Path("stderr"))};
+        EXPECT_EQ(run.status, 1);
+        ExpectOneLineNaming(run, "standard output", "cannot write: ");
+    }
+
+    // Pictures onto a disk that fills up midway, into a directory where they
+    // cannot be created, and into no directory.
     for (const char* format : {"png", "pgm"}) {
         SCOPED_TRACE(format);
         const std::string full = Path(std::string("full-") + format);
         fs::create_directory(full);
-        const std::string picture = full + "/rx0001." + format;
-        fs::create_symlink("/dev/full", picture);
-        const CliRun run = Cli({"decode", "--format", format, "-o", full, Path("good.wav")});
+        CliRun run;
+        {
+            const FileSizeLimit limit(1000);
+            run = Cli({"decode", "--format", format, "-o", full, Path("good.wav")});
+        }
         EXPECT_EQ(run.status, 1);
-        ExpectOneLineNaming(run, picture, "cannot write picture: ");
+        ExpectOneLineNaming(run, full + "/rx0001." + format, "cannot write picture: ");
         EXPECT_EQ(run.out.find("picture 1"), std::string::npos) << "a lost picture reported as written:\n" << run.out;
+        EXPECT_TRUE(fs::is_empty(full)) << "a cut-short picture or its temporary file is left";
 
         const CliRun readOnlyRun = Cli({"decode", "--format", format, "-o", readOnly, Path("good.wav")});
         EXPECT_EQ(readOnlyRun.status, 1);
@@ -251,6 +297,18 @@ TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
     const CliRun intoDevice = Cli({"decode", "-o", "/dev/full", Path("good.wav")});
     EXPECT_EQ(intoDevice.status, 1);
     ExpectOneLineNaming(intoDevice, "/dev/full", "cannot create directory: ");
+}
+
+// Live input hears of a picture that cannot be written at once: the tool
+// says so and stops reading, long before the input would end.
+TEST_F(BadInputCli, LiveDecodeStopsAtTheFirstPictureThatCannotBeWritten)
+{
+    const std::string readOnly = ReadOnlyDirectory();
+    const std::string samples = good_.substr(44) + good_.substr(44);
+    const FedRun live = RunCliFed(dir_, {"decode", "-o", readOnly, "-"}, samples);
+    EXPECT_EQ(live.run.status, 1);
+    ExpectOneLineNaming(live.run, readOnly + "/rx0001.png", "cannot write picture: ");
+    EXPECT_LT(live.fed, samples.size() / 2);
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 // Running the real telvane-cli (TELVANE_CLI) from tests, and the pictures
 // and image files they send through it.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -42,6 +48,74 @@ inline CliRun RunCli(const std::filesystem::path& dir, const std::vector<std::st
     command += " >'" + out + "' 2>'" + err + "' <'" + stdinPath + "'";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+}
+
+struct FedRun {
+    CliRun run;
+    std::size_t fed;  // bytes that went into the pipe before the tool closed it
+};
+
+// The state letter of a running process ('S' while it waits for input).
+inline char ProcessState(pid_t pid)
+{
+    const std::string stat = Slurp("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t end = stat.rfind(") ");
+    return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
+}
+
+// The tool with its standard input a pipe into which bytes are written as
+// fast as it reads them, then closed; output kept as by RunCli. With
+// nonBlocking its end of the pipe is non-blocking, and the input runs dry
+// once: after the first 4096 bytes nothing more comes until the tool has
+// taken them and waits for more (or has gone).
+inline FedRun RunCliFed(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                        const std::string& bytes, bool nonBlocking = false)
+{
+    const std::string out = (dir / "stdout").string();
+    const std::string err = (dir / "stderr").string();
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {{-1, "", "pipe failed"}, 0};
+    if (nonBlocking) fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
+    std::vector<std::string> argv = {TELVANE_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& arg : argv) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[0], STDIN_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        execv(TELVANE_CLI, pointers.data());
+        _exit(127);
+    }
+    close(pipeEnds[0]);
+    // A tool that has gone makes the write fail rather than end the test.
+    const auto previous = signal(SIGPIPE, SIG_IGN);
+    int raw = 0;
+    bool gone = child <= 0;
+    std::size_t fed = 0;
+    const auto feed = [&](std::size_t until) {
+        while (!gone && fed < until) {
+            const ssize_t put = write(pipeEnds[1], bytes.data() + fed, until - fed);
+            if (put > 0) fed += static_cast<std::size_t>(put);
+            if (put < 0 && errno != EINTR) break;
+        }
+    };
+    if (nonBlocking) {
+        feed(std::min<std::size_t>(4096, bytes.size()));
+        for (int unread = 1; !gone; usleep(1000)) {
+            gone = waitpid(child, &raw, WNOHANG) == child;
+            if (ioctl(pipeEnds[1], FIONREAD, &unread) == 0 && unread == 0 && ProcessState(child) == 'S') break;
+        }
+    }
+    feed(bytes.size());
+    close(pipeEnds[1]);
+    if (!gone && child > 0) waitpid(child, &raw, 0);
+    signal(SIGPIPE, previous);
+    return {{child > 0 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)}, fed};
 }
 
 inline Picture RandomPicture(unsigned seed)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <samplerate.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <QImage>
@@ -47,7 +48,9 @@ void SaveGrey(const Picture& picture, const fs::path& path)
 
 Picture LoadGrey(const fs::path& path)
 {
-    const QImage image = QImage(QString::fromStdString(path.string())).convertToFormat(QImage::Format_Grayscale8);
+    const std::string bytes = Slurp(path);  // Qt would take the name as UTF-8
+    const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))
+                             .convertToFormat(QImage::Format_Grayscale8);
     EXPECT_EQ(image.width(), kPictureWidth);
     EXPECT_EQ(image.height(), kPictureHeight);
     Picture picture{};
@@ -165,6 +168,19 @@ TEST_F(CliTest, DecodesA16BitStereo48kHzRecording)
     ExpectReceived(sent[1], LoadGrey(Path("rx") / "rx0002.png"));
 }
 
+// Names are bytes to the file system; Latin-1 ones are not valid UTF-8.
+TEST_F(CliTest, FileNamesNeedNotBeUtf8)
+{
+    const Picture sent = RandomPicture(10);
+    SaveGrey(sent, Path("sent.png"));
+    fs::rename(Path("sent.png"), Path("caf\xe9.png"));
+    const CliRun encode = Cli({"encode", "-o", Path("\xe9t\xe9.wav"), Path("caf\xe9.png")});
+    ASSERT_EQ(encode.status, 0) << encode.err;
+    const CliRun decode = Cli({"decode", "-o", Path("re\xe7u"), Path("\xe9t\xe9.wav")});
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    ExpectReceived(sent, LoadGrey(Path("re\xe7u") / "rx0001.png"));
+}
+
 TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
 {
     const Picture sent = RandomPicture(5);
@@ -176,12 +192,59 @@ TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
 
     const CliRun fromFile = Cli({"decode", "-o", Path("a"), Path("tx.wav")});
     const CliRun fromStdin = Cli({"decode", "-o", Path("b"), "-"}, Path("raw.u8"));
+    // Standard input left non-blocking by whoever opened it, running dry.
+    const FedRun nonBlocking = RunCliFed(dir_, {"decode", "-o", Path("c"), "-"}, Slurp(Path("raw.u8")), true);
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
     ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
+    ASSERT_EQ(nonBlocking.run.status, 0) << nonBlocking.run.err;
     for (const std::string name : {"rx0001.png", "rx0002.png"}) {
         EXPECT_EQ(LoadGrey(Path("a") / name), LoadGrey(Path("b") / name)) << name;
+        EXPECT_EQ(LoadGrey(Path("a") / name), LoadGrey(Path("c") / name)) << name;
     }
     ExpectReceived(sent, LoadGrey(Path("b") / "rx0002.png"));
+}
+
+// Pictures of an earlier decode stay: the numbers go on from the highest one
+// of either format; names the tool does not write do not count.
+TEST_F(CliTest, DecodingIntoADirectoryWithPicturesNumbersOnFromThem)
+{
+    SaveGrey(RandomPicture(8), Path("sent.png"));
+    ASSERT_EQ(Cli({"encode", "-o", Path("tx.wav"), Path("sent.png")}).status, 0);
+    const fs::path out = Path("rx");
+    fs::create_directory(out);
+    for (const char* name : {"rx0003.png", "rx0007.pgm", "rx0100.txt", "rx0200.png.bak", "rx99.png", "rx12a4.png"})
+        std::ofstream(out / name) << name;
+
+    const CliRun decode = Cli({"decode", "-o", out, Path("tx.wav")});
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    EXPECT_NE(decode.out.find("picture 1: " + (out / "rx0008.png").string()), std::string::npos) << decode.out;
+    EXPECT_EQ(Slurp(out / "rx0003.png"), "rx0003.png");
+    EXPECT_EQ(Slurp(out / "rx0007.pgm"), "rx0007.pgm");
+    EXPECT_FALSE(fs::exists(out / "rx0001.png"));
+}
+
+// The file is written as it is made: an hour's gaps must not take an hour
+// of samples' memory (here 40 MB of them).
+TEST_F(CliTest, ALongGapNeedsNoMemoryForItsSamples)
+{
+    const Picture sent = RandomPicture(9);
+    SaveGrey(sent, Path("sent.png"));
+    const auto childPeakKilobytes = [] {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return usage.ru_maxrss;
+    };
+    ASSERT_EQ(Cli({"encode", "-o", Path("short.wav"), Path("sent.png"), Path("sent.png")}).status, 0);
+    const long withoutGap = childPeakKilobytes();
+    ASSERT_EQ(Cli({"encode", "--gap", "1800", "-o", Path("long.wav"), Path("sent.png"), Path("sent.png")}).status, 0);
+    EXPECT_LT(childPeakKilobytes() - withoutGap, 8 * 1024) << "kilobytes more at the peak";
+
+    const std::size_t first = Transmissions({sent}).size();
+    const std::size_t samples = Transmissions({sent, sent}).size() + 1800 * kSampleRate;
+    const std::string wav = Slurp(Path("long.wav"));
+    ASSERT_EQ(wav.size(), 44 + samples + samples % 2);
+    EXPECT_EQ(wav.substr(44, first), Slurp(Path("short.wav")).substr(44, first));
+    EXPECT_EQ(wav.find_first_not_of('\x80', 44 + first), 44 + first + 1800 * kSampleRate);
 }
 
 TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
@@ -198,10 +261,15 @@ TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
     } cases[] = {
         {{"encode", "-o", Path("x.wav"), Path("missing.png")}, 1, Path("missing.png")},
         {{"encode", "-o", Path("x.wav"), Path("not-an-image.png")}, 1, Path("not-an-image.png")},
-        {{"encode", "-o", Path("no/such/dir/x.wav"), Path("ok.png")}, 1, "CANTOPENFILE"},
+        {{"encode", "-o", Path("no/such/dir/x.wav"), Path("ok.png")}, 1, "cannot create or open"},
         {{"decode", "-o", Path("rx"), Path("not-audio.wav")}, 1, Path("not-audio.wav")},
         {{"decode", "-o", Path("ok.png") / "sub", Path("ok.wav")}, 1, "cannot create directory"},
+        {{"encode", "-o", Path("x.wav"), dir_}, 1, dir_.string() + ": cannot read image: Is a directory"},
+        {{"decode", "-o", Path("rx"), dir_}, 1, dir_.string() + ": cannot read recording: Is a directory"},
         {{"encode", "--bitrate", "9600", "-o", Path("x.wav"), Path("ok.png")}, 2, "5500, 8250 or 11000"},
+        {{"encode", "--gap", "0x10", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not '0x10'"},
+        {{"encode", "--gap", " 2", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not ' 2'"},
+        {{"encode", "--gap", "1e3", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not '1e3'"},
         {{"encode", Path("ok.png")}, 2, "-o"},
         {{"decode", "--format", "gif", Path("ok.wav")}, 2, "png or pgm"},
         {{"decode"}, 2, "RECORDING"},

@@ -1,17 +1,19 @@
-// RIFF WAVE layout of a transmission and the failures the user is shown.
+// RIFF WAVE layout of a transmission, written whole or in steps, and the
+// failures returned.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "fakes/recording_message_box.hpp"
 #include "tx/wav_writer.hpp"
 
 namespace {
@@ -27,18 +29,16 @@ protected:
     std::string PathOf(const char* name) const { return (dir_ / name).string(); }
 
     // Writes n samples of a ramp to name and returns the result.
-    std::int32_t Write(const std::string& path, std::size_t n, std::uint32_t rate = 22050)
+    WavResult Write(const std::string& path, std::size_t n, std::uint32_t rate = 22050)
     {
         samples_.resize(n);
         for (std::size_t i = 0; i < n; ++i) samples_[i] = static_cast<std::uint8_t>(68 + i % 121);
-        return writer_.WriteWavFile(window_, path.c_str(), samples_, rate);
+        return writer_.WriteWavFile(path.c_str(), samples_, rate);
     }
 
     fs::path dir_ = fs::temp_directory_path() / ("telvane-wav-" + std::to_string(std::random_device{}()));
-    WindowHandle window_{1};
     Bytes samples_;
-    RecordingMessageBox messages_;
-    WavWriter writer_{messages_};
+    WavWriter writer_;
 };
 
 Bytes Read(const std::string& path)
@@ -65,7 +65,7 @@ TEST_F(WavWriterTest, Layout)
     const std::pair<std::size_t, std::uint32_t> cases[] = {{0, 22050}, {1, 22050}, {117147, 11025}, {183076, 22050}};
     const std::string path = PathOf("nbtv01.wav");
     for (auto [n, rate] : cases) {
-        ASSERT_EQ(Write(path, n, rate), 1);
+        ASSERT_EQ(Write(path, n, rate), WavResult::Written);
         const Bytes file = Read(path);
         const std::size_t pad = n % 2;
         ASSERT_EQ(file.size(), 44 + n + pad) << n;
@@ -89,25 +89,40 @@ TEST_F(WavWriterTest, Layout)
     }
     EXPECT_EQ(fs::file_size(path), 183120u);
     EXPECT_EQ(Le(Read(path), 4, 4), 183112u);
-    EXPECT_TRUE(messages_.shown.empty());
+}
+
+// Samples appended in uneven steps, an empty one among them, give the same
+// bytes as one write.
+TEST_F(WavWriterTest, AppendingInStepsWritesTheSameFile)
+{
+    for (std::size_t n : {0u, 7u, 183076u}) {
+        SCOPED_TRACE(n);
+        ASSERT_EQ(Write(PathOf("whole.wav"), n), WavResult::Written);
+        WavWriter stream;
+        ASSERT_EQ(stream.Open(PathOf("steps.wav").c_str(), 22050), WavResult::Written);
+        const std::span<const std::uint8_t> all(samples_);
+        for (std::size_t at = 0, step = 1; at < n; at += step, step = step * 7 + 3) {
+            ASSERT_EQ(stream.Append(all.subspan(at, std::min(step, n - at))), WavResult::Written);
+            ASSERT_EQ(stream.Append({}), WavResult::Written);
+        }
+        ASSERT_EQ(stream.Finish(), WavResult::Written);
+        EXPECT_EQ(Read(PathOf("steps.wav")), Read(PathOf("whole.wav")));
+    }
 }
 
 TEST_F(WavWriterTest, OverwritingLongerFileLeavesNoTail)
 {
     const std::string path = PathOf("nbtv02.wav");
-    ASSERT_EQ(Write(path, 5000), 1);
-    ASSERT_EQ(Write(path, 3), 1);
+    ASSERT_EQ(Write(path, 5000), WavResult::Written);
+    ASSERT_EQ(Write(path, 3), WavResult::Written);
     EXPECT_EQ(Read(path).size(), 48u);
 }
 
 TEST_F(WavWriterTest, MissingDirectoryCannotOpen)
 {
     const std::string path = PathOf("absent/nbtv03.wav");
-    EXPECT_EQ(Write(path, 10), 0);
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].owner, window_);
-    EXPECT_EQ(messages_.shown[0].text, "CANTOPENFILE");
-    EXPECT_EQ(messages_.shown[0].caption, "Error");
+    EXPECT_EQ(Write(path, 10), WavResult::CannotOpen);
+    EXPECT_EQ(writer_.SystemError(), ENOENT);
     EXPECT_FALSE(fs::exists(path));
 }
 
@@ -117,11 +132,7 @@ TEST_F(WavWriterTest, FullDiskIsReported)
 {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     for (std::size_t n : {100u, 183076u}) {
-        messages_.shown.clear();
-        EXPECT_EQ(Write("/dev/full", n), 0) << n;
-        ASSERT_EQ(messages_.shown.size(), 1u) << n;
-        EXPECT_EQ(messages_.shown[0].text.rfind("CANTWRITE", 0), 0u) << messages_.shown[0].text;
-        EXPECT_EQ(messages_.shown[0].caption, "Error");
-        EXPECT_EQ(messages_.shown[0].owner, window_);
+        EXPECT_EQ(Write("/dev/full", n), WavResult::CannotWriteData) << n;
+        EXPECT_EQ(writer_.SystemError(), ENOSPC) << n;
     }
 }
