@@ -9,7 +9,7 @@ std::uint8_t GreyOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 std::uint8_t PixelGrey(const std::uint8_t* frame, std::int32_t x, std::int32_t y)
 {
     if (x < 0 || y < 0 || x >= kFrameWidth || y >= kFrameHeight) return 0;
-    const std::uint8_t* pixel = frame + 480 * y + 3 * x;
+    const std::uint8_t* pixel = frame + kFrameStride * y + kFrameBytesPerPixel * x;
     return GreyOf(pixel[2], pixel[1], pixel[0]);
 }
 

@@ -9,7 +9,10 @@
 
 constexpr int kFrameWidth = 160;
 constexpr int kFrameHeight = 120;
-constexpr std::size_t kFrameBytes = 57600;
+constexpr int kFrameBytesPerPixel = 3;
+// Bytes from one buffer row to the next.
+constexpr int kFrameStride = kFrameWidth * kFrameBytesPerPixel;
+constexpr std::size_t kFrameBytes = static_cast<std::size_t>(kFrameStride) * kFrameHeight;
 
 // BT.601 luma, (0.299 r + 0.587 g) + 0.114 b in doubles, truncated.
 std::uint8_t GreyOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue);

@@ -16,3 +16,11 @@ constexpr std::size_t kSampleBufferSize = 330750;
 // whole by the transmitter once per bit and by the receiver once per poll.
 using SamplesPerBit = std::atomic<std::int32_t>;
 constexpr std::int32_t kInitialSamplesPerBit = 4;
+
+// The three bit rates, 22050 / samples per bit, by their names in bits per
+// second.
+struct BitRate {
+    std::int32_t samplesPerBit;
+    const char* bitsPerSecond;
+};
+constexpr BitRate kBitRates[] = {{4, "5500"}, {3, "8250"}, {2, "11000"}};

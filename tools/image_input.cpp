@@ -43,7 +43,7 @@ Picture PictureFromFrameSizedImage(const QImage& image)
         const int y = kFrameHeight - 1 - row;
         for (int x = 0; x < kFrameWidth; ++x) {
             const QRgb pixel = image.pixel(x, y);
-            std::uint8_t* out = frame.data() + 480 * row + 3 * x;
+            std::uint8_t* out = frame.data() + kFrameStride * row + kFrameBytesPerPixel * x;
             out[0] = static_cast<std::uint8_t>(qBlue(pixel));
             out[1] = static_cast<std::uint8_t>(qGreen(pixel));
             out[2] = static_cast<std::uint8_t>(qRed(pixel));

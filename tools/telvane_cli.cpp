@@ -85,17 +85,25 @@ int Failure(const std::string& file, const std::string& reason)
     return kExitFailure;
 }
 
-std::optional<std::int32_t> SamplesPerBitFromBitrate(std::string_view bitrate)
+// The --bitrate option of both commands: false after the usage error.
+bool ParseBitrate(const std::string& value, std::int32_t& samplesPerBit)
 {
-    if (bitrate == "5500") return 4;
-    if (bitrate == "8250") return 3;
-    if (bitrate == "11000") return 2;
-    return std::nullopt;
+    for (const BitRate& rate : kBitRates) {
+        if (value == rate.bitsPerSecond) {
+            samplesPerBit = rate.samplesPerBit;
+            return true;
+        }
+    }
+    UsageError("bit rate must be 5500, 8250 or 11000, not '" + value + "'");
+    return false;
 }
 
 std::string_view BitrateLabel(std::int32_t samplesPerBit)
 {
-    return samplesPerBit == 2 ? "11000" : samplesPerBit == 3 ? "8250" : "5500";
+    for (const BitRate& rate : kBitRates) {
+        if (rate.samplesPerBit == samplesPerBit) return rate.bitsPerSecond;
+    }
+    return kBitRates[0].bitsPerSecond;
 }
 
 // Digits with at most one decimal point, in any locale; nothing else (no
@@ -182,9 +190,9 @@ int Encode(Arguments& args)
         const std::optional<std::string> value = args.Value();
         if (!value) return UsageError(option + " needs a value");
         if (option == "--bitrate") {
-            const auto setting = SamplesPerBitFromBitrate(*value);
-            if (!setting) return UsageError("bit rate must be 5500, 8250 or 11000, not '" + *value + "'");
-            samplesPerBit = *setting;
+            std::int32_t setting = 0;
+            if (!ParseBitrate(*value, setting)) return kExitUsage;
+            samplesPerBit.store(setting);
         } else if (option == "--gap") {
             const std::optional<double> seconds = DecimalNumber(*value);
             if (!seconds || *seconds > 3600.0)
@@ -332,9 +340,7 @@ int Decode(Arguments& args)
         const std::optional<std::string> value = args.Value();
         if (!value) return UsageError(option + " needs a value");
         if (option == "--bitrate") {
-            const auto setting = SamplesPerBitFromBitrate(*value);
-            if (!setting) return UsageError("bit rate must be 5500, 8250 or 11000, not '" + *value + "'");
-            samplesPerBit = *setting;
+            if (!ParseBitrate(*value, samplesPerBit)) return kExitUsage;
         } else if (option == "--format") {
             if (*value != "png" && *value != "pgm") return UsageError("format must be png or pgm, not '" + *value + "'");
             format = *value == "pgm" ? PictureFormat::Pgm : PictureFormat::Png;

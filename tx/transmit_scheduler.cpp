@@ -22,6 +22,13 @@ const char* FailureBoxText(WavResult result)
 }
 }  // namespace
 
+std::string TransmissionFileName(std::int64_t number)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "nbtv%02d.wav", static_cast<int>(number % 20));
+    return name;
+}
+
 TransmitScheduler::TransmitScheduler(const SamplesPerBit& samplesPerBit, PttPort& port, Ui& ui, SoundPlayer& player,
                                      std::chrono::milliseconds pause)
     : port_(port), ui_(ui), player_(player), pause_(pause), chain_(samplesPerBit)
@@ -120,10 +127,10 @@ std::int32_t TransmitScheduler::TransmitOnce()
 
     const std::size_t count = EncodeTransmission(chain_, *half, sampleBuffer_.get());
     fileCounter_ = fileCounter_ + 1 == 20 ? 0 : fileCounter_ + 1;
-    std::snprintf(fileName_, sizeof fileName_, "nbtv%02d.wav", static_cast<int>(fileCounter_ % 20));
+    fileName_ = TransmissionFileName(fileCounter_);
     // A failed write is shown, and holds the cycle while the box is open;
     // the cycle then plays the file all the same.
-    if (const char* text = FailureBoxText(writer_.WriteWavFile(fileName_, {sampleBuffer_.get(), count}, kSampleRate)))
+    if (const char* text = FailureBoxText(writer_.WriteWavFile(fileName_.c_str(), {sampleBuffer_.get(), count}, kSampleRate)))
         ui_.Show(owner, text, "Error");
     const bool played = player_.PlaySync(fileName_);
     soundOutputLost_.store(!played);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "common/picture.hpp"
@@ -20,6 +21,10 @@
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
+
+// The file of transmission number, counted round the twenty names:
+// "nbtv00.wav" … "nbtv19.wav".
+std::string TransmissionFileName(std::int64_t number);
 
 class TransmitScheduler {
 public:
@@ -80,7 +85,7 @@ private:
     std::int32_t fileCounter_ = 0;  // number of the file written last
     std::atomic<bool> soundOutputLost_{false};
     bool keyingDropped_ = false;  // user-interface thread
-    char fileName_[16] = {};
+    std::string fileName_;
 
     // The double buffer. Selector 1: the thread encodes half A and hand-offs
     // go into half B; 2: the other way round.

@@ -15,7 +15,7 @@ using Frame = std::vector<std::uint8_t>;
 
 void SetPixel(Frame& frame, int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {
-    std::uint8_t* pixel = frame.data() + 480 * y + 3 * x;
+    std::uint8_t* pixel = frame.data() + kFrameStride * y + kFrameBytesPerPixel * x;
     pixel[0] = blue;
     pixel[1] = green;
     pixel[2] = red;
@@ -43,7 +43,7 @@ TEST(FrameReduction, UniformFramesAndOrientation)
     EXPECT_EQ(RowValues(Frame(kFrameBytes, 128)), std::vector<int>(60, 127));  // neutral 128 rounds down
 
     Frame frame(kFrameBytes, 0);
-    std::fill(frame.begin(), frame.begin() + 2 * 480, 255);
+    std::fill(frame.begin(), frame.begin() + 2 * kFrameStride, 255);
     std::vector<int> expected(60, 0);
     expected[59] = 255;
     EXPECT_EQ(RowValues(frame), expected);

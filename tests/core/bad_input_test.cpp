@@ -26,13 +26,6 @@ namespace {
 // More cycles than there are file names, so the rotation wraps.
 constexpr std::size_t kCycles = 25;
 
-std::string FileName(std::size_t number)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "nbtv%02zu.wav", number % 20);
-    return name;
-}
-
 bool CanCreateFileIn(const fs::path& directory)
 {
     const fs::path probe = directory / "telvane-probe";
@@ -73,7 +66,7 @@ protected:
             EXPECT_EQ(boxes[i].text, text);
             EXPECT_EQ(boxes[i].caption, "Error");
             EXPECT_EQ(boxes[i].owner, owner);
-            EXPECT_EQ(sounds[i].fileName, FileName(i + 1));
+            EXPECT_EQ(sounds[i].fileName, TransmissionFileName(i + 1));
         }
     }
 
@@ -98,14 +91,14 @@ TEST_F(UnwritableWavTest, ADirectoryThatTakesNoFilesGivesCantOpenFileEachCycle)
     fs::current_path(directory);
 
     ExpectEveryCycleShows("CANTOPENFILE");
-    for (std::size_t n = 0; n < 20; ++n) EXPECT_FALSE(fs::exists(FileName(n))) << FileName(n);
+    for (std::size_t n = 0; n < 20; ++n) EXPECT_FALSE(fs::exists(TransmissionFileName(n))) << TransmissionFileName(n);
 }
 
 TEST_F(UnwritableWavTest, AFullDiskGivesCantWriteDataEachCycle)
 {
     // Each name a link to /dev/full: it opens, and every write fails with
     // "no space left on device".
-    for (std::size_t n = 0; n < 20; ++n) fs::create_symlink("/dev/full", dir_ / FileName(n));
+    for (std::size_t n = 0; n < 20; ++n) fs::create_symlink("/dev/full", dir_ / TransmissionFileName(n));
     fs::current_path(dir_);
 
     ExpectEveryCycleShows("CANTWRITEDATA");

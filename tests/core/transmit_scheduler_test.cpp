@@ -96,9 +96,7 @@ TEST_F(TransmitSchedulerTest, FilesRotateFrom01ThroughThe00AndOnAcrossOffAndOn)
 
     const auto sounds = player.Sounds();
     for (std::size_t i = 0; i < sounds.size(); ++i) {
-        char expected[16];
-        std::snprintf(expected, sizeof expected, "nbtv%02zu.wav", (i + 1) % 20);
-        ASSERT_EQ(sounds[i].fileName, expected) << i;
+        ASSERT_EQ(sounds[i].fileName, TransmissionFileName(static_cast<std::int64_t>(i) + 1)) << i;
     }
     // Every transmission is a whole file of an all-black picture, as no
     // picture was ever handed off: 156,196 samples at 4 samples per bit.

@@ -141,7 +141,9 @@ TEST(QtMessageBoxTest, AWorkerWaitsForItsBoxWhileTheRestOfTheProgramStaysUsable)
         EXPECT_FALSE(returnedWhileOpen);
         EXPECT_FALSE(modalWhileOpen);
         EXPECT_FALSE(ownerTookInput);
-        if (owner) EXPECT_TRUE(owner->isEnabled());
+        if (owner) {
+            EXPECT_TRUE(owner->isEnabled());
+        }
     }
 }
 

@@ -200,9 +200,7 @@ TEST_F(TransmitSoak, AThousandCyclesLeaveTwentyWholeFilesAndNoGrowth)
     const auto names = player.Names();
     ASSERT_EQ(names.size(), kCycles);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        char expected[16];
-        std::snprintf(expected, sizeof expected, "nbtv%02zu.wav", (i + 1) % 20);
-        ASSERT_EQ(names[i], expected) << "cycle " << i + 1;
+        ASSERT_EQ(names[i], TransmissionFileName(static_cast<std::int64_t>(i) + 1)) << "cycle " << i + 1;
     }
 
     // Just the twenty names remain, each a whole transmission of one
@@ -210,11 +208,7 @@ TEST_F(TransmitSoak, AThousandCyclesLeaveTwentyWholeFilesAndNoGrowth)
     std::set<std::string> present;
     for (const auto& entry : fs::directory_iterator(directory.Path())) present.insert(entry.path().filename().string());
     std::set<std::string> expected;
-    for (int n = 0; n < 20; ++n) {
-        char name[16];
-        std::snprintf(name, sizeof name, "nbtv%02d.wav", n);
-        expected.insert(name);
-    }
+    for (int n = 0; n < 20; ++n) expected.insert(TransmissionFileName(n));
     EXPECT_EQ(present, expected);
     for (const std::string& name : expected) {
         SCOPED_TRACE(name);

@@ -116,7 +116,7 @@ TEST_F(CliTest, ReducesAFrameSizedColourImageAsACameraFrame)
             const int red = static_cast<int>(random() % 256), green = static_cast<int>(random() % 256),
                       blue = static_cast<int>(random() % 256);
             image.setPixel(x, y, qRgb(red, green, blue));
-            std::uint8_t* pixel = frame.data() + 480 * (kFrameHeight - 1 - y) + 3 * x;
+            std::uint8_t* pixel = frame.data() + kFrameStride * (kFrameHeight - 1 - y) + kFrameBytesPerPixel * x;
             pixel[0] = static_cast<std::uint8_t>(blue);
             pixel[1] = static_cast<std::uint8_t>(green);
             pixel[2] = static_cast<std::uint8_t>(red);
