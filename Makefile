@@ -1,10 +1,11 @@
 # make run    builds and starts Telvane (in build/, where its WAV files go)
 # make demo   builds and runs the command-line demonstration
 # make test   builds and runs every test
+# make check  builds and runs the release suite only (no sanitizers, no fuzzing)
 # make bench  builds and runs the benchmarks
 # Each first installs whatever Debian packages are missing.
 
-.PHONY: all deps build run demo test bench clean
+.PHONY: all deps build run demo test check bench clean
 
 all: build
 
@@ -39,6 +40,9 @@ test: build
 	@cmake --build --preset tsan
 	@ctest --preset tsan
 	@scripts/fuzz
+
+check: build
+	@ctest --preset release
 
 bench: build
 	@build/bin/telvane-bench
