@@ -21,7 +21,7 @@
 #include <QPointer>
 
 #include "app/telvane_app.hpp"
-#include "app_test_support.hpp"
+#include "support/qt_test_support.hpp"
 #include "common/command_codes.hpp"
 #include "support/recorded_rows.hpp"
 #include "support/working_directory.hpp"

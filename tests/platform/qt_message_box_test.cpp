@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/app_test_support.hpp"
+#include "support/qt_test_support.hpp"
 #include "platform/qt/qt_message_box.hpp"
 #include "platform/qt/window_registry.hpp"
 

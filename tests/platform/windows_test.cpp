@@ -10,7 +10,7 @@
 #include "platform/qt/about_box.hpp"
 #include "platform/qt/main_window.hpp"
 #include "platform/qt/graph_window.hpp"
-#include "app_test_support.hpp"
+#include "support/qt_test_support.hpp"
 #include "common/command_codes.hpp"
 #include "fakes/recording_message_box.hpp"
 
