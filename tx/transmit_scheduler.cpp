@@ -57,6 +57,9 @@ std::int32_t TransmitScheduler::HandOffPicture(WindowHandle owner, const Picture
 
 void TransmitScheduler::StartTransmitting()
 {
+    // A start tries the sound output afresh: until a transmission fails to
+    // play, it is taken to be there and the radio is keyed.
+    soundOutputLost_.store(false);
     {
         std::lock_guard lock(threadMutex_);
         stopFlag_ = 0;
