@@ -85,8 +85,9 @@ void QtMessageBox::OpenWorkerBox(WindowHandle owner, const QString& text, const 
 
     // Dismissed or closed: either way the box has gone and its caller may go on.
     QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
-    QObject::connect(box, &QObject::destroyed, guiContext_.get(), [this, box, shared = shared_, done] {
-        Forget(box);
+    const QObject* gone = box;
+    QObject::connect(box, &QObject::destroyed, guiContext_.get(), [this, gone, shared = shared_, done] {
+        Forget(gone);
         std::lock_guard finished(shared->mutex);
         *done = true;
         shared->changed.notify_all();
@@ -105,7 +106,7 @@ void QtMessageBox::OpenWorkerBox(WindowHandle owner, const QString& text, const 
     box->show();
 }
 
-void QtMessageBox::Forget(QMessageBox* box)
+void QtMessageBox::Forget(const QObject* box)
 {
     const auto gone = std::find_if(open_.begin(), open_.end(), [box](const OpenBox& open) {
         return open.box.isNull() || open.box.data() == box;

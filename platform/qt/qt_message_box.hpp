@@ -17,7 +17,6 @@
 
 #include "platform/message_box.hpp"
 
-class QMessageBox;
 class QObject;
 class QString;
 class QWidget;
@@ -39,8 +38,10 @@ public:
 
 private:
     struct Shared;
+    // The box as a QObject: it is looked up while being destroyed, when it
+    // is no longer a QMessageBox.
     struct OpenBox {
-        QPointer<QMessageBox> box;
+        QPointer<QObject> box;
         QPointer<QWidget> owner;
     };
 
@@ -51,7 +52,7 @@ private:
                        std::shared_ptr<bool> done);
     // GUI thread: forgets a box that has gone and gives its owner input back
     // unless another open box still has that owner.
-    void Forget(QMessageBox* box);
+    void Forget(const QObject* box);
     void CloseOpenBoxes();
 
     std::shared_ptr<Shared> shared_;
