@@ -1,0 +1,343 @@
+#pragma once
+// A receiver for impaired channels, beside the bit-exact ReceiveChain: a
+// matched filter, decision-directed baseline and amplitude, and symbol
+// timing from a Gardner detector in a proportional-plus-integral loop that
+// interpolates between samples. The bits go into the same FrameDecoder, so
+// lines, picture rows and repaints behave as in ReceiveChain.
+//
+// Signal model. WaveformSynth renders bit n (symbol a_n = +1 for the high
+// level, -1 for the low one) as samples 128 + 50 (g_k a_n + h_k a_(n-1)),
+// k = 0 .. N-1, N samples per bit: a linear modulation with the unit pulse
+// u = [g_0 .. g_(N-1), h_0 .. h_(N-1)], two bits long. g and h are read off
+// the synth's own output for the four bit pairs (PulseOf), never retyped:
+//   N = 4: u = [.7 .9 1 1 .3 .1 0 0]   N = 3: u = [.5 .8 1 .5 .2 0]
+//   N = 2: u = [1 1.1 0 -.1]
+//
+// Stages, per sample x (level - 128):
+//  1. Matched filter: z = sum u_(2N-1-j) x_(n-j) / sum u, the time-reversed
+//     pulse scaled to unit gain at DC, so that a steady level passes
+//     unchanged (the baseline is then in sample levels). Best SNR at the
+//     strobe for white noise; its output at the peak of one symbol is
+//     50 |u|^2 / sum u levels.
+//  2. Interpolation: a cubic Lagrange (Farrow) interpolator on z gives z at
+//     any instant between the samples, two instants per bit: the strobe and
+//     the midpoint. 2N = 4 and 3 samples per bit are well oversampled; at
+//     N = 2 the pulse has a zero at half the sample rate, where cubic
+//     interpolation is weakest.
+//  3. Baseline and amplitude, at each strobe: y = z - b, decision
+//     a = sign(y), error e = y - A a; b += mu_b e, A += mu_A e a. Both are
+//     LMS on +-1 regressors, so their speed does not depend on the gain.
+//     b follows a DC offset and the low-frequency wander that AC coupling
+//     leaves: a first-order loop of corner mu_b R / (2 pi) Hz (R bits/s).
+//     With kBaselineHz = 200, twice the highest coupling corner to be met
+//     (100 Hz), mu_b = 0.23 / 0.15 / 0.11 at R = 5500 / 8250 / 11000; its
+//     estimate adds mu_b / (2 - mu_b) of the noise power to the decisions
+//     (0.5 / 0.35 / 0.25 dB), the price of following the wander.
+//     mu_A = 1/32: time constant 32 bits, short against the 168-bit preamble.
+//     A is held above kMinAmplitude so that silence cannot make the timing
+//     loop's normalisation divide by zero.
+//  4. Timing: Gardner's detector e_t = (y_n - y_(n-1)) y_(n-1/2) / A^2,
+//     normalised by A^2 so that its gain K_p (per bit of timing error) is
+//     that of the noise-free unit signal whatever the channel's gain, and
+//     independent of polarity. K_p is computed from the pulse (TedGainOf):
+//     the slope at 0 of sum_j [r(j+t) - r(j-1+t)] r(j-1/2+t), r the matched
+//     filter's output for one symbol, peak 1, at times in bits through the
+//     same cubic interpolator.
+//     Loop (Rice, Digital Communications, app. C): per bit
+//       d = K1 e_t + I,  I += K2 e_t,
+//     and the next strobe comes N (1 - d) samples after this one (NCO gain
+//     K0 = 1 bit per bit). With theta = Bn T / (zeta + 1 / (4 zeta)):
+//       K_p K1 = 4 zeta theta / (1 + 2 zeta theta + theta^2)
+//       K_p K2 = 4 theta^2   / (1 + 2 zeta theta + theta^2)
+//     Bn T = kLoopBandwidth = 0.01 (noise bandwidth 1 % of the bit rate: the
+//     loop averages over about 1 / (2 Bn T) = 50 bits, and locks within the
+//     preamble), zeta = 1/sqrt 2. The integrator holds the clock mismatch
+//     in bits per bit; its lock-in range 2 zeta omega_n, omega_n T =
+//     2 theta, is about +-4000 ppm, and it is clamped to kMaxClockOffset.
+//     The integrator makes the loop type 2: a constant clock mismatch
+//     leaves no timing error, so any mismatch and sampling phase give the
+//     same strobe instants relative to the pulse.
+//  5. Bits: a = +1 goes to FrameDecoder::DecodeBit as 1, as ReceiveChain's
+//     slicer does; descrambling and NRZI make the polarity irrelevant.
+//
+// Work per sample: one 8-tap filter (shorter pulses are padded with zeros)
+// and a compare; per half bit one cubic interpolation; per bit the loops.
+// No allocation, no branch on the data in the filter.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <span>
+
+#include "common/samples.hpp"
+#include "rx/frame_decoder.hpp"
+#include "rx/picture_view.hpp"
+#include "tx/waveform_synth.hpp"
+
+namespace robust {
+
+constexpr int kMaxTaps = 8;                   // the pulse at 4 samples per bit, 2 bits long
+constexpr double kBaselineHz = 200.0;         // baseline loop corner, Hz
+constexpr double kBaselineLeakHz = 10.0;      // decision-free pull toward the mean, Hz
+constexpr double kAmplitudeStep = 1.0 / 32;   // amplitude LMS step, per bit
+constexpr double kLowestGain = 0.2;           // weakest signal to be met, against the synth's
+constexpr int kFeedbackTaps = 8;              // decision feedback, bits after the one decided
+constexpr double kFeedbackStep = 1.0 / 128;   // their LMS step, per bit
+constexpr double kMinAmplitude = 0.5;         // levels at the strobe
+constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
+constexpr double kLoopDamping = 0.70710678118654752;
+constexpr double kMaxClockOffset = 0.02;      // bits per bit (20,000 ppm)
+constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves little
+constexpr double kSignalLevel = 50.0;         // synth levels about 128
+
+// y(mu), 0 <= mu < 1, between x0 and x1 (cubic Lagrange, Farrow form).
+inline double Cubic(double xm1, double x0, double x1, double x2, double mu)
+{
+    const double c3 = (x2 - xm1) / 6.0 + (x0 - x1) * 0.5;
+    const double c2 = (xm1 + x1) * 0.5 - x0;
+    const double c1 = x1 - xm1 / 3.0 - x0 * 0.5 - x2 / 6.0;
+    return ((c3 * mu + c2) * mu + c1) * mu + x0;
+}
+
+// What the receiver needs to know about one samples-per-bit setting.
+struct Design {
+    std::int32_t samplesPerBit = 4;
+    std::array<double, kMaxTaps> taps{};  // matched filter, newest sample first
+    double peakGain = 1.0;                // strobe output of one symbol / 50 levels
+    double tedGain = 1.0;                 // K_p, per bit of timing error
+    double k1 = 0.0, k2 = 0.0;            // timing loop gains
+    double baselineStep = 0.0;            // mu_b
+    double leakStep = 0.0;                // mu_l
+    double neighbour = 0.0;               // r(T): the next and the last symbol's share of a strobe
+};
+
+// The unit pulse u (2N values) from the synth's samples for the four bit pairs.
+inline std::array<double, kMaxTaps> PulseOf(std::int32_t samplesPerBit)
+{
+    double shapes[2][2][4] = {};  // [previous][bit][sample], levels about 128
+    SamplesPerBit setting{samplesPerBit};
+    WaveformSynth synth(setting);
+    for (std::uint32_t previous = 0; previous < 2; ++previous) {
+        for (std::uint32_t bit = 0; bit < 2; ++bit) {
+            std::uint8_t out[4] = {};
+            synth.previousChannelBit = previous;
+            synth.SetWriteCursor(out);
+            synth.RenderBit(bit);
+            for (int k = 0; k < samplesPerBit; ++k) shapes[previous][bit][k] = out[k] - double{kZeroLevel};
+        }
+    }
+    // Channel bit 0 is the high level, symbol +1.
+    std::array<double, kMaxTaps> pulse{};
+    for (int k = 0; k < samplesPerBit; ++k) {
+        const double(&s)[2][2][4] = shapes;
+        pulse[k] = (s[0][0][k] - s[0][1][k] + s[1][0][k] - s[1][1][k]) / (4.0 * kSignalLevel);
+        pulse[samplesPerBit + k] = (s[0][0][k] + s[0][1][k] - s[1][0][k] - s[1][1][k]) / (4.0 * kSignalLevel);
+    }
+    return pulse;
+}
+
+// Energy of the unit pulse, sum u^2 (samples).
+inline double PulseEnergy(std::int32_t samplesPerBit)
+{
+    double energy = 0.0;
+    for (double u : PulseOf(samplesPerBit)) energy += u * u;
+    return energy;
+}
+
+inline Design MakeDesign(std::int32_t samplesPerBit)
+{
+    const int n = samplesPerBit;
+    const std::array<double, kMaxTaps> pulse = PulseOf(n);
+    double sum = 0.0, energy = 0.0;
+    for (int k = 0; k < 2 * n; ++k) {
+        sum += pulse[k];
+        energy += pulse[k] * pulse[k];
+    }
+    Design d;
+    d.samplesPerBit = n;
+    // taps[j] multiplies x_(n-j): the pulse reversed.
+    for (int j = 0; j < 2 * n; ++j) d.taps[j] = pulse[2 * n - 1 - j] / sum;
+    d.peakGain = energy / sum;
+
+    // r: the filter's output for one symbol, peak 1 at index 2N - 1.
+    constexpr int kLength = 2 * kMaxTaps - 1;
+    double r[kLength] = {};
+    for (int i = 0; i < 4 * n - 1; ++i)
+        for (int j = 0; j < 2 * n; ++j)
+            if (i - j >= 0 && i - j < 2 * n) r[i] += d.taps[j] * pulse[i - j];
+    const double peak = r[2 * n - 1];
+    const auto at = [&](double samplesFromPeak) {
+        const double t = samplesFromPeak + (2 * n - 1);
+        const double base = std::floor(t);
+        const auto value = [&](int i) { return i >= 0 && i < kLength ? r[i] / peak : 0.0; };
+        const int i = static_cast<int>(base);
+        return Cubic(value(i - 1), value(i), value(i + 1), value(i + 2), t - base);
+    };
+    const auto meanError = [&](double offsetSamples) {
+        double e = 0.0;
+        for (int j = -3; j <= 4; ++j)
+            e += (at(j * n + offsetSamples) - at((j - 1) * n + offsetSamples)) * at((j - 0.5) * n + offsetSamples);
+        return e;
+    };
+    constexpr double kStep = 1e-3;  // samples
+    d.tedGain = (meanError(kStep) - meanError(-kStep)) / (2.0 * kStep) * n;
+
+    const double zeta = kLoopDamping;
+    const double theta = kLoopBandwidth / (zeta + 1.0 / (4.0 * zeta));
+    const double denominator = 1.0 + 2.0 * zeta * theta + theta * theta;
+    d.k1 = 4.0 * zeta * theta / denominator / d.tedGain;
+    d.k2 = 4.0 * theta * theta / denominator / d.tedGain;
+    constexpr double kTwoPi = 6.283185307179586;
+    d.baselineStep = kTwoPi * kBaselineHz * n / kSampleRate;
+    d.leakStep = kTwoPi * kBaselineLeakHz * n / kSampleRate;
+    d.neighbour = at(n);
+    return d;
+}
+
+// The designs for 2, 3 and 4 samples per bit, made once.
+inline const Design& DesignFor(std::int32_t samplesPerBit)
+{
+    static const std::array<Design, 3> designs{MakeDesign(2), MakeDesign(3), MakeDesign(4)};
+    return designs[static_cast<std::size_t>(std::clamp(samplesPerBit, 2, 4) - 2)];
+}
+
+}  // namespace robust
+
+// The shares at the weakest signal to be met: the baseline loop is stable
+// while A does not exceed the signal, so A starts low and grows.
+inline std::array<double, robust::kFeedbackTaps + 2> InitialShares(const robust::Design& design)
+{
+    const double amplitude = robust::kLowestGain * robust::kSignalLevel * design.peakGain;
+    std::array<double, robust::kFeedbackTaps + 2> shares{};
+    shares[0] = design.neighbour * amplitude;
+    shares[1] = amplitude;
+    shares[2] = design.neighbour * amplitude;
+    return shares;
+}
+
+struct RobustReceiverState {
+    robust::Design design = robust::DesignFor(kInitialSamplesPerBit);
+    std::array<double, robust::kMaxTaps> input{};  // x_n first
+    double history[4] = {};                        // filter output z, newest first
+    double nextAt = 0.0;    // next interpolant, in samples after the newest (-2 .. 1)
+    bool midpoint = false;  // whether the next interpolant is a bit's midpoint
+    double midValue = 0.0;  // y at the last midpoint
+    double previousY = 0.0; // y at the last strobe
+    double baseline = 0.0;  // b, levels
+    double previousZ = 0.0; // z at the last strobe, baseline not removed
+    // w: the symbols' shares of the last strobe y_(n-1), in levels: [0] the
+    // bit after it, [1] its own (the amplitude A), [2 ..] the bits before.
+    std::array<double, robust::kFeedbackTaps + 2> shares = InitialShares(design);
+    // Decisions a, newest (a_n) first.
+    std::array<double, robust::kFeedbackTaps + 2> decisions{};
+    double clockOffset = 0.0;  // I, bits per bit
+    double correction = 0.0;   // d, bits per bit for the current bit
+};
+
+// "dc-offset / max / min" for FormatLevelLine: the baseline and the two
+// levels that steady runs of either bit would settle on, in sample levels.
+struct RobustLevels {
+    double dcLevel;
+    double peakLevel;
+    double troughLevel;
+};
+
+template <class LineSink = PictureView>
+class RobustReceiver {
+public:
+    explicit RobustReceiver(LineSink& sink) : decoder(sink), sink_(sink) {}
+    RobustReceiver(const RobustReceiver&) = delete;
+    RobustReceiver& operator=(const RobustReceiver&) = delete;
+
+    FrameDecoder<LineSink> decoder;
+    RobustReceiverState state;
+
+    // Samples per bit of the samples that follow: 2, 3 or 4. The loops keep
+    // their state; the clock offset is in bits per bit at any setting.
+    void SetSamplesPerBit(std::int32_t samplesPerBit)
+    {
+        if (samplesPerBit == state.design.samplesPerBit) return;
+        const double scale = robust::DesignFor(samplesPerBit).peakGain / state.design.peakGain;
+        state.design = robust::DesignFor(samplesPerBit);
+        for (double& share : state.shares) share *= scale;
+    }
+
+    void Receive(std::span<const std::uint8_t> samples)
+    {
+        // Local copies, as in ReceiveChain: the line's byte stores could
+        // alias the members.
+        FrameDecoder<LineSink> localDecoder(sink_, decoder);
+        RobustReceiverState s = state;
+        for (std::uint8_t sample : samples) Step(s, localDecoder, sample);
+        static_cast<FrameDecoderState&>(decoder) = localDecoder;
+        state = s;
+    }
+
+    RobustLevels Levels() const
+    {
+        const double dc = kZeroLevel + state.baseline;
+        const double swing = state.shares[1] / state.design.peakGain;
+        return {dc, dc + swing, dc - swing};
+    }
+
+private:
+    static void Step(RobustReceiverState& s, FrameDecoder<LineSink>& out, std::uint8_t sample)
+    {
+        for (int j = robust::kMaxTaps - 1; j > 0; --j) s.input[j] = s.input[j - 1];
+        s.input[0] = static_cast<double>(sample) - kZeroLevel;
+        double z = 0.0;
+        for (int j = 0; j < robust::kMaxTaps; ++j) z += s.design.taps[j] * s.input[j];
+        s.history[3] = s.history[2];
+        s.history[2] = s.history[1];
+        s.history[1] = s.history[0];
+        s.history[0] = z;
+        // Interpolants between history[2] and history[1]: nextAt in -2 .. -1.
+        s.nextAt -= 1.0;
+        while (s.nextAt < -1.0) {
+            const double mu = std::max(s.nextAt + 2.0, 0.0);
+            const double y =
+                robust::Cubic(s.history[3], s.history[2], s.history[1], s.history[0], mu) - s.baseline;
+            if (s.midpoint)
+                s.midValue = y;
+            else
+                Strobe(s, out, y);
+            s.midpoint = !s.midpoint;
+            s.nextAt += 0.5 * s.design.samplesPerBit * (1.0 - s.correction);
+        }
+    }
+
+    static void Strobe(RobustReceiverState& s, FrameDecoder<LineSink>& out, double y)
+    {
+        const double z = y + s.baseline;
+        // Decision on this bit, the earlier bits' shares taken off.
+        double feedback = 0.0;
+        for (int k = 2; k < robust::kFeedbackTaps + 2; ++k) feedback += s.shares[k] * s.decisions[k - 2];
+        const double a = y - feedback >= 0.0 ? 1.0 : -1.0;
+        for (int k = robust::kFeedbackTaps + 1; k > 0; --k) s.decisions[k] = s.decisions[k - 1];
+        s.decisions[0] = a;
+
+        // The last strobe is now known on both sides: its error against
+        // the model adapts the baseline and the shares.
+        double model = 0.0;
+        for (int k = 0; k < robust::kFeedbackTaps + 2; ++k) model += s.shares[k] * s.decisions[k];
+        const double error = s.previousY - model;
+        s.baseline += s.design.baselineStep * error + s.design.leakStep * (s.previousZ - s.baseline);
+        s.shares[0] += robust::kFeedbackStep * error * s.decisions[0];
+        s.shares[1] = std::max(s.shares[1] + robust::kAmplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
+        for (int k = 2; k < robust::kFeedbackTaps + 2; ++k)
+            s.shares[k] += robust::kFeedbackStep * error * s.decisions[k];
+
+        const double amplitude = s.shares[1];
+        const double ted = std::clamp((y - s.previousY) * s.midValue / (amplitude * amplitude),
+                                      -robust::kMaxTimingError, robust::kMaxTimingError);
+        s.previousY = y;
+        s.previousZ = z;
+        s.clockOffset = std::clamp(s.clockOffset + s.design.k2 * ted, -robust::kMaxClockOffset,
+                                   robust::kMaxClockOffset);
+        s.correction = std::clamp(s.design.k1 * ted + s.clockOffset, -0.25, 0.25);
+        out.DecodeBit(a > 0.0 ? 1 : 0);
+    }
+
+    LineSink& sink_;
+};
