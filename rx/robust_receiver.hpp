@@ -1,8 +1,9 @@
 #pragma once
 // A receiver for impaired channels, beside the bit-exact ReceiveChain: a
-// matched filter, decision-directed baseline and amplitude, and symbol
-// timing from a Gardner detector in a proportional-plus-integral loop that
-// interpolates between samples. The bits go into the same FrameDecoder, so
+// matched filter, decisions over pairs of bits against an adaptive model of
+// the baseline and the neighbouring bits' shares, and symbol timing from a
+// Gardner detector in a proportional-plus-integral loop that interpolates
+// between samples. The bits go into the same FrameDecoder, so
 // lines, picture rows and repaints behave as in ReceiveChain.
 //
 // Signal model. WaveformSynth renders bit n (symbol a_n = +1 for the high
@@ -24,25 +25,49 @@
 //     the midpoint. 2N = 4 and 3 samples per bit are well oversampled; at
 //     N = 2 the pulse has a zero at half the sample rate, where cubic
 //     interpolation is weakest.
-//  3. Baseline and amplitude, at each strobe: y = z - b, decision
-//     a = sign(y), error e = y - A a; b += mu_b e, A += mu_A e a. Both are
-//     LMS on +-1 regressors, so their speed does not depend on the gain.
+//  3. Model of a strobe (levels): y_n = z_n - b = sum_k w_k a_(n+1-k) + noise,
+//     w_0 the next bit's share (pre-cursor), w_1 = A its own, w_2 .. w_9 the
+//     kFeedbackTaps earlier bits' (the pulse's post-cursor and what the
+//     channel's filters spread). b is the baseline. w_0 and w_2 start at the
+//     pulse's own r(T) A (Design::neighbour), the rest at 0.
+//  4. Decisions, one bit late: at strobe n, a_(n-1) is the first half of
+//     the pair (a_(n-1), a_n) whose model fits y_(n-1) and y_n best (four
+//     pairs, squared error), the final bits before taken off. This is a
+//     two-strobe sequence estimate: it sees the pre-cursor, which a slicer
+//     or decision feedback alone cannot (at N = 3, r(T) = 0.19 of the peak).
+//  5. Adaptation, two bits late, when y_(n-2) is known on both sides: error
+//     e = y_(n-2) - sum_k w_k a_(n-1-k); then
+//       b   += mu_b e + mu_l (z_n - b)
+//       w_1 += mu_A e a_(n-2)   (held above kMinAmplitude)
+//       w_k += mu_f e a_(n-1-k) (k != 1)
+//     All LMS on +-1 regressors, so their speed does not depend on the gain.
 //     b follows a DC offset and the low-frequency wander that AC coupling
-//     leaves: a first-order loop of corner mu_b R / (2 pi) Hz (R bits/s).
-//     With kBaselineHz = 200, twice the highest coupling corner to be met
-//     (100 Hz), mu_b = 0.23 / 0.15 / 0.11 at R = 5500 / 8250 / 11000; its
+//     leaves: a first-order loop of corner mu_b R / (2 pi) Hz, R bits/s.
+//     kBaselineHz = 200, twice the highest coupling corner to be met
+//     (100 Hz): mu_b = 0.23 / 0.15 / 0.11 at R = 5500 / 8250 / 11000. Its
 //     estimate adds mu_b / (2 - mu_b) of the noise power to the decisions
 //     (0.5 / 0.35 / 0.25 dB), the price of following the wander.
-//     mu_A = 1/32: time constant 32 bits, short against the 168-bit preamble.
-//     A is held above kMinAmplitude so that silence cannot make the timing
-//     loop's normalisation divide by zero.
-//  4. Timing: Gardner's detector e_t = (y_n - y_(n-1)) y_(n-1/2) / A^2,
-//     normalised by A^2 so that its gain K_p (per bit of timing error) is
-//     that of the noise-free unit signal whatever the channel's gain, and
-//     independent of polarity. K_p is computed from the pulse (TedGainOf):
-//     the slope at 0 of sum_j [r(j+t) - r(j-1+t)] r(j-1/2+t), r the matched
-//     filter's output for one symbol, peak 1, at times in bits through the
-//     same cubic interpolator.
+//     The leak mu_l (kBaselineLeakHz = 10 Hz, a 16 ms time constant) pulls b
+//     toward the plain mean of z: the decision-directed loop alone has
+//     stable wrong states where all decisions agree (A above the signal);
+//     the mean of scrambled data is the baseline, so the leak leaves them.
+//     A therefore starts low (kLowestGain of the synth's level) and grows.
+//     mu_A = 1/32: time constant 32 bits, short against the 168-bit
+//     preamble. mu_f = 1/128: LMS misadjustment about mu_f (K + 1) / 2 =
+//     3.5 % of the noise power (0.15 dB), converged within the preamble.
+//     K = 8 bits spans about two time constants of a 300 Hz high-pass's
+//     tail at 5500 bit/s (1 / (2 pi 300 zeta) = 0.75 ms = 4.1 bits).
+//  6. Timing: Gardner's detector e_t = (y_n - y_(n-1)) y_(n-1/2) / P, P
+//     the mean y^2 at the strobes (step mu_A), so that its gain K_p (per
+//     bit of timing error) is that of the noise-free signal whatever the
+//     channel's gain, and independent of polarity. P needs no decisions, so
+//     it is right from the first bits, and it starts at the synth's level:
+//     until it settles the loop is at most as fast as designed. K_p is
+//     computed from the pulse (MakeDesign): the slope at 0 of
+//     sum_j [r(j+t) - r(j-1+t)] r(j-1/2+t) / sum_j r(j)^2, r the matched
+//     filter's output for one symbol, peak 1, times in bits, through the
+//     same cubic interpolator. The detector is decision-free: it locks
+//     before the decisions are right.
 //     Loop (Rice, Digital Communications, app. C): per bit
 //       d = K1 e_t + I,  I += K2 e_t,
 //     and the next strobe comes N (1 - d) samples after this one (NCO gain
@@ -56,13 +81,14 @@
 //     2 theta, is about +-4000 ppm, and it is clamped to kMaxClockOffset.
 //     The integrator makes the loop type 2: a constant clock mismatch
 //     leaves no timing error, so any mismatch and sampling phase give the
-//     same strobe instants relative to the pulse.
-//  5. Bits: a = +1 goes to FrameDecoder::DecodeBit as 1, as ReceiveChain's
+//     same strobe instants relative to the pulse. A strobe moves at most
+//     kMaxCorrection per bit, so one noise burst cannot skip a bit.
+//  7. Bits: a = +1 goes to FrameDecoder::DecodeBit as 1, as ReceiveChain's
 //     slicer does; descrambling and NRZI make the polarity irrelevant.
 //
 // Work per sample: one 8-tap filter (shorter pulses are padded with zeros)
-// and a compare; per half bit one cubic interpolation; per bit the loops.
-// No allocation, no branch on the data in the filter.
+// and a compare; per half bit one cubic interpolation; per bit the four
+// pair costs and 10-coefficient LMS. No allocation.
 
 #include <algorithm>
 #include <array>
@@ -85,9 +111,11 @@ constexpr double kLowestGain = 0.2;           // weakest signal to be met, again
 constexpr int kFeedbackTaps = 8;              // decision feedback, bits after the one decided
 constexpr double kFeedbackStep = 1.0 / 128;   // their LMS step, per bit
 constexpr double kMinAmplitude = 0.5;         // levels at the strobe
+constexpr double kMinPower = kMinAmplitude * kMinAmplitude;
 constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
 constexpr double kLoopDamping = 0.70710678118654752;
 constexpr double kMaxClockOffset = 0.02;      // bits per bit (20,000 ppm)
+constexpr double kMaxCorrection = 0.25;       // bits per bit: a strobe moves at most a quarter bit
 constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves little
 constexpr double kSignalLevel = 50.0;         // synth levels about 128
 
@@ -110,6 +138,7 @@ struct Design {
     double baselineStep = 0.0;            // mu_b
     double leakStep = 0.0;                // mu_l
     double neighbour = 0.0;               // r(T): the next and the last symbol's share of a strobe
+    double strobePower = 1.0;             // mean y^2 at the strobes from the synth, levels^2
 };
 
 // The unit pulse u (2N values) from the synth's samples for the four bit pairs.
@@ -181,7 +210,12 @@ inline Design MakeDesign(std::int32_t samplesPerBit)
         return e;
     };
     constexpr double kStep = 1e-3;  // samples
-    d.tedGain = (meanError(kStep) - meanError(-kStep)) / (2.0 * kStep) * n;
+    // The detector is normalised by the mean strobe power, sum_j r(j)^2 for
+    // the noise-free signal.
+    double strobePower = 0.0;
+    for (int j = -3; j <= 3; ++j) strobePower += at(j * n) * at(j * n);
+    d.tedGain = (meanError(kStep) - meanError(-kStep)) / (2.0 * kStep) * n / strobePower;
+    d.strobePower = strobePower * (kSignalLevel * d.peakGain) * (kSignalLevel * d.peakGain);
 
     const double zeta = kLoopDamping;
     const double theta = kLoopBandwidth / (zeta + 1.0 / (4.0 * zeta));
@@ -225,12 +259,13 @@ struct RobustReceiverState {
     double midValue = 0.0;  // y at the last midpoint
     double previousY = 0.0; // y at the last strobe
     double baseline = 0.0;  // b, levels
-    double previousZ = 0.0; // z at the last strobe, baseline not removed
+    double olderY = 0.0;    // y at the strobe before
     // w: the symbols' shares of the last strobe y_(n-1), in levels: [0] the
     // bit after it, [1] its own (the amplitude A), [2 ..] the bits before.
     std::array<double, robust::kFeedbackTaps + 2> shares = InitialShares(design);
     // Decisions a, newest (a_n) first.
     std::array<double, robust::kFeedbackTaps + 2> decisions{};
+    double power = design.strobePower;  // P, mean y^2 at the strobes
     double clockOffset = 0.0;  // I, bits per bit
     double correction = 0.0;   // d, bits per bit for the current bit
 };
@@ -261,6 +296,7 @@ public:
         const double scale = robust::DesignFor(samplesPerBit).peakGain / state.design.peakGain;
         state.design = robust::DesignFor(samplesPerBit);
         for (double& share : state.shares) share *= scale;
+        state.power *= scale * scale;
     }
 
     void Receive(std::span<const std::uint8_t> samples)
@@ -309,33 +345,49 @@ private:
 
     static void Strobe(RobustReceiverState& s, FrameDecoder<LineSink>& out, double y)
     {
+        using robust::kFeedbackTaps;
         const double z = y + s.baseline;
-        // Decision on this bit, the earlier bits' shares taken off.
-        double feedback = 0.0;
-        for (int k = 2; k < robust::kFeedbackTaps + 2; ++k) feedback += s.shares[k] * s.decisions[k - 2];
-        const double a = y - feedback >= 0.0 ? 1.0 : -1.0;
-        for (int k = robust::kFeedbackTaps + 1; k > 0; --k) s.decisions[k] = s.decisions[k - 1];
+        // The last bit, a_(n-1), is decided now, with this strobe y_n as
+        // look-ahead: of the four pairs (a_(n-1), a_n), the one whose model
+        // fits y_(n-1) and y_n best. The bits before are final; their shares
+        // are taken off both strobes.
+        const std::array<double, kFeedbackTaps + 2>& w = s.shares;
+        double before = 0.0, beforeNext = 0.0;  // at y_(n-1) and y_n
+        for (int k = 2; k < kFeedbackTaps + 2; ++k) before += w[k] * s.decisions[k - 2];
+        for (int k = 3; k < kFeedbackTaps + 2; ++k) beforeNext += w[k] * s.decisions[k - 3];
+        double bestCost = 0.0, a = 1.0;
+        for (const double last : {1.0, -1.0}) {
+            for (const double next : {1.0, -1.0}) {
+                const double e1 = s.previousY - w[0] * next - w[1] * last - before;
+                const double e2 = y - w[1] * next - w[2] * last - beforeNext;
+                const double cost = e1 * e1 + e2 * e2;
+                if (last == 1.0 && next == 1.0 ? true : cost < bestCost) {
+                    bestCost = cost;
+                    a = last;
+                }
+            }
+        }
+        for (int k = kFeedbackTaps + 1; k > 0; --k) s.decisions[k] = s.decisions[k - 1];
         s.decisions[0] = a;
 
-        // The last strobe is now known on both sides: its error against
-        // the model adapts the baseline and the shares.
+        // y_(n-2) is now known on both sides: its error against the model
+        // adapts the baseline and the shares.
         double model = 0.0;
-        for (int k = 0; k < robust::kFeedbackTaps + 2; ++k) model += s.shares[k] * s.decisions[k];
-        const double error = s.previousY - model;
-        s.baseline += s.design.baselineStep * error + s.design.leakStep * (s.previousZ - s.baseline);
+        for (int k = 0; k < kFeedbackTaps + 2; ++k) model += w[k] * s.decisions[k];
+        const double error = s.olderY - model;
+        s.baseline += s.design.baselineStep * error + s.design.leakStep * (z - s.baseline);
         s.shares[0] += robust::kFeedbackStep * error * s.decisions[0];
         s.shares[1] = std::max(s.shares[1] + robust::kAmplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
-        for (int k = 2; k < robust::kFeedbackTaps + 2; ++k)
-            s.shares[k] += robust::kFeedbackStep * error * s.decisions[k];
+        for (int k = 2; k < kFeedbackTaps + 2; ++k) s.shares[k] += robust::kFeedbackStep * error * s.decisions[k];
 
-        const double amplitude = s.shares[1];
-        const double ted = std::clamp((y - s.previousY) * s.midValue / (amplitude * amplitude),
-                                      -robust::kMaxTimingError, robust::kMaxTimingError);
+        s.power = std::max(s.power + robust::kAmplitudeStep * (y * y - s.power), robust::kMinPower);
+        const double ted = std::clamp((y - s.previousY) * s.midValue / s.power, -robust::kMaxTimingError,
+                                      robust::kMaxTimingError);
+        s.olderY = s.previousY;
         s.previousY = y;
-        s.previousZ = z;
-        s.clockOffset = std::clamp(s.clockOffset + s.design.k2 * ted, -robust::kMaxClockOffset,
-                                   robust::kMaxClockOffset);
-        s.correction = std::clamp(s.design.k1 * ted + s.clockOffset, -0.25, 0.25);
+        s.clockOffset =
+            std::clamp(s.clockOffset + s.design.k2 * ted, -robust::kMaxClockOffset, robust::kMaxClockOffset);
+        s.correction = std::clamp(s.design.k1 * ted + s.clockOffset, -robust::kMaxCorrection, robust::kMaxCorrection);
         out.DecodeBit(a > 0.0 ? 1 : 0);
     }
 
