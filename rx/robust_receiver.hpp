@@ -254,7 +254,7 @@ struct RobustReceiverState {
     robust::Design design = robust::DesignFor(kInitialSamplesPerBit);
     std::array<double, robust::kMaxTaps> input{};  // x_n first
     double history[4] = {};                        // filter output z, newest first
-    double nextAt = 0.0;    // next interpolant, in samples after the newest (-2 .. 1)
+    double nextAt = 0.0;    // next interpolant, samples after the newest (-1 .. 1.5 between samples)
     bool midpoint = false;  // whether the next interpolant is a bit's midpoint
     double midValue = 0.0;  // y at the last midpoint
     double previousY = 0.0; // y at the last strobe
