@@ -62,7 +62,12 @@
 //     bit of timing error) is that of the noise-free signal whatever the
 //     channel's gain, and independent of polarity. P needs no decisions, so
 //     it is right from the first bits, and it starts at the synth's level:
-//     until it settles the loop is at most as fast as designed. K_p is
+//     until it settles the loop is at most as fast as designed. P is held
+//     above kMinPowerShare (0.2^2) of the synth's strobe power, the weakest
+//     signal to be met: after a silence the first strong bits cannot
+//     saturate the detector for long, and noise alone moves the loop little.
+//     |e_t| is clamped to kMaxTimingError, four times the detector's
+//     typical magnitude, against single spikes. K_p is
 //     computed from the pulse (MakeDesign): the slope at 0 of
 //     sum_j [r(j+t) - r(j-1+t)] r(j-1/2+t) / sum_j r(j)^2, r the matched
 //     filter's output for one symbol, peak 1, times in bits, through the
@@ -78,7 +83,10 @@
 //     loop averages over about 1 / (2 Bn T) = 50 bits, and locks within the
 //     preamble), zeta = 1/sqrt 2. The integrator holds the clock mismatch
 //     in bits per bit; its lock-in range 2 zeta omega_n, omega_n T =
-//     2 theta, is about +-4000 ppm, and it is clamped to kMaxClockOffset.
+//     2 theta, is about +-4000 ppm. It is clamped to kMaxClockOffset,
+//     10,000 ppm, twice the largest mismatch designed for (+-5000 ppm): an
+//     integrator sitting at its clamp leaves the loop no restoring force,
+//     so the clamp stays near the range that is needed.
 //     The integrator makes the loop type 2: a constant clock mismatch
 //     leaves no timing error, so any mismatch and sampling phase give the
 //     same strobe instants relative to the pulse. A strobe moves at most
@@ -111,12 +119,12 @@ constexpr double kLowestGain = 0.2;           // weakest signal to be met, again
 constexpr int kFeedbackTaps = 8;              // decision feedback, bits after the one decided
 constexpr double kFeedbackStep = 1.0 / 128;   // their LMS step, per bit
 constexpr double kMinAmplitude = 0.5;         // levels at the strobe
-constexpr double kMinPower = kMinAmplitude * kMinAmplitude;
+constexpr double kMinPowerShare = 0.04;       // P floor, of the synth's strobe power: gain 0.2
 constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
 constexpr double kLoopDamping = 0.70710678118654752;
-constexpr double kMaxClockOffset = 0.02;      // bits per bit (20,000 ppm)
+constexpr double kMaxClockOffset = 0.01;      // bits per bit (10,000 ppm)
 constexpr double kMaxCorrection = 0.25;       // bits per bit: a strobe moves at most a quarter bit
-constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves little
+constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves the strobe little
 constexpr double kSignalLevel = 50.0;         // synth levels about 128
 
 // y(mu), 0 <= mu < 1, between x0 and x1 (cubic Lagrange, Farrow form).
@@ -380,7 +388,8 @@ private:
         s.shares[1] = std::max(s.shares[1] + robust::kAmplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
         for (int k = 2; k < kFeedbackTaps + 2; ++k) s.shares[k] += robust::kFeedbackStep * error * s.decisions[k];
 
-        s.power = std::max(s.power + robust::kAmplitudeStep * (y * y - s.power), robust::kMinPower);
+        s.power = std::max(s.power + robust::kAmplitudeStep * (y * y - s.power),
+                           robust::kMinPowerShare * s.design.strobePower);
         const double ted = std::clamp((y - s.previousY) * s.midValue / s.power, -robust::kMaxTimingError,
                                       robust::kMaxTimingError);
         s.olderY = s.previousY;
