@@ -137,7 +137,7 @@ bool SameState(const Robust& a, const Robust& b)
            s.nextAt == t.nextAt && s.midpoint == t.midpoint && s.midValue == t.midValue &&
            s.previousY == t.previousY && s.olderY == t.olderY && s.baseline == t.baseline && s.shares == t.shares &&
            s.decisions == t.decisions && s.power == t.power && s.clockOffset == t.clockOffset &&
-           s.correction == t.correction;
+           s.correction == t.correction && s.squelched == t.squelched && s.bitsSinceOnset == t.bitsSinceOnset;
 }
 
 // Chunk lengths from 0 (an empty Receive) to 1023, spread by the chunking byte.

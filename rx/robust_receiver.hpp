@@ -51,21 +51,30 @@
 //     toward the plain mean of z: the decision-directed loop alone has
 //     stable wrong states where all decisions agree (A above the signal);
 //     the mean of scrambled data is the baseline, so the leak leaves them.
-//     A therefore starts low (kLowestGain of the synth's level) and grows.
-//     mu_A = 1/32: time constant 32 bits, short against the 168-bit
-//     preamble. mu_f = 1/128: LMS misadjustment about mu_f (K + 1) / 2 =
-//     3.5 % of the noise power (0.15 dB), converged within the preamble.
+//     A therefore starts below the signal: at a signal's onset (P rising
+//     through the squelch level, below) the shares restart from the pulse's
+//     own at half the level P measures, and k bits after it the steps are
+//     1 / (k + 1) for A (the mean of the bits so far) and 1 / (K + 2 + k)
+//     for the other shares (their sum stays below the LMS stability bound
+//     2 / (K + 2)), until they come down to mu_A = 1/32 (time constant 32
+//     bits) and mu_f = 1/128 (misadjustment about mu_f (K + 1) / 2 = 3.5 %
+//     of the noise power, 0.15 dB): the model is fitted within the 168-bit
+//     preamble. Before any signal A is kLowestGain of the synth's level.
 //     K = 8 bits spans about two time constants of a 300 Hz high-pass's
 //     tail at 5500 bit/s (1 / (2 pi 300 zeta) = 0.75 ms = 4.1 bits).
 //  6. Timing: Gardner's detector e_t = (y_n - y_(n-1)) y_(n-1/2) / P, P
 //     the mean y^2 at the strobes (step mu_A), so that its gain K_p (per
 //     bit of timing error) is that of the noise-free signal whatever the
 //     channel's gain, and independent of polarity. P needs no decisions, so
-//     it is right from the first bits, and it starts at the synth's level:
+//     it is right from the first bits: it rises with step kPowerAttack
+//     (1/4: a signal's onset is measured within a few bits, before the
+//     loop has moved far) and falls with mu_A. It starts at the synth's level:
 //     until it settles the loop is at most as fast as designed. P is held
 //     above kMinPowerShare (0.2^2) of the synth's strobe power, the weakest
 //     signal to be met: after a silence the first strong bits cannot
 //     saturate the detector for long, and noise alone moves the loop little.
+//     Below kSquelchShare (3 dB under that floor) there is no signal to
+//     decide on: each bit repeats the last, so that silence ends no byte.
 //     |e_t| is clamped to kMaxTimingError, four times the detector's
 //     typical magnitude, against single spikes. K_p is
 //     computed from the pulse (MakeDesign): the slope at 0 of
@@ -115,11 +124,14 @@ constexpr int kMaxTaps = 8;                   // the pulse at 4 samples per bit,
 constexpr double kBaselineHz = 200.0;         // baseline loop corner, Hz
 constexpr double kBaselineLeakHz = 10.0;      // decision-free pull toward the mean, Hz
 constexpr double kAmplitudeStep = 1.0 / 32;   // amplitude LMS step, per bit
+constexpr std::int32_t kOnsetBits = 128;      // 1 / kFeedbackStep
 constexpr double kLowestGain = 0.2;           // weakest signal to be met, against the synth's
 constexpr int kFeedbackTaps = 8;              // decision feedback, bits after the one decided
 constexpr double kFeedbackStep = 1.0 / 128;   // their LMS step, per bit
 constexpr double kMinAmplitude = 0.5;         // levels at the strobe
 constexpr double kMinPowerShare = 0.04;       // P floor, of the synth's strobe power: gain 0.2
+constexpr double kPowerAttack = 1.0 / 4;      // P's step while the strobes are above it, per bit
+constexpr double kSquelchShare = 0.02;        // no decisions below this, 3 dB under that
 constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
 constexpr double kLoopDamping = 0.70710678118654752;
 constexpr double kMaxClockOffset = 0.01;      // bits per bit (10,000 ppm)
@@ -246,11 +258,9 @@ inline const Design& DesignFor(std::int32_t samplesPerBit)
 
 }  // namespace robust
 
-// The shares at the weakest signal to be met: the baseline loop is stable
-// while A does not exceed the signal, so A starts low and grows.
-inline std::array<double, robust::kFeedbackTaps + 2> InitialShares(const robust::Design& design)
+// The pulse's own shares at strobe amplitude A (levels).
+inline std::array<double, robust::kFeedbackTaps + 2> SharesAt(const robust::Design& design, double amplitude)
 {
-    const double amplitude = robust::kLowestGain * robust::kSignalLevel * design.peakGain;
     std::array<double, robust::kFeedbackTaps + 2> shares{};
     shares[0] = design.neighbour * amplitude;
     shares[1] = amplitude;
@@ -270,10 +280,13 @@ struct RobustReceiverState {
     double olderY = 0.0;    // y at the strobe before
     // w: the symbols' shares of the last strobe y_(n-1), in levels: [0] the
     // bit after it, [1] its own (the amplitude A), [2 ..] the bits before.
-    std::array<double, robust::kFeedbackTaps + 2> shares = InitialShares(design);
+    std::array<double, robust::kFeedbackTaps + 2> shares =
+        SharesAt(design, robust::kLowestGain * robust::kSignalLevel * design.peakGain);
     // Decisions a, newest (a_n) first.
     std::array<double, robust::kFeedbackTaps + 2> decisions{};
-    double power = design.strobePower;  // P, mean y^2 at the strobes
+    double power = 0.0;     // P, mean y^2 at the strobes: no signal yet
+    bool squelched = true;  // P below kSquelchShare at the last strobe
+    std::int32_t bitsSinceOnset = robust::kOnsetBits;  // since the last signal onset, up to kOnsetBits
     double clockOffset = 0.0;  // I, bits per bit
     double correction = 0.0;   // d, bits per bit for the current bit
 };
@@ -363,13 +376,27 @@ private:
         double before = 0.0, beforeNext = 0.0;  // at y_(n-1) and y_n
         for (int k = 2; k < kFeedbackTaps + 2; ++k) before += w[k] * s.decisions[k - 2];
         for (int k = 3; k < kFeedbackTaps + 2; ++k) beforeNext += w[k] * s.decisions[k - 3];
-        double bestCost = 0.0, a = 1.0;
+        // Below the weakest signal to be met the bit repeats: silence decodes
+        // as a steady level, which ends no byte, rather than as whatever the
+        // adapting model makes of it.
+        const bool squelched = s.power < robust::kSquelchShare * s.design.strobePower;
+        if (s.squelched && !squelched) {
+            // A signal has appeared: the shares restart from the pulse's own,
+            // at half the level P measures (the baseline loop is stable while
+            // A stays below the signal; noise in P only raises it), and A
+            // averages from here (below).
+            s.shares = SharesAt(s.design, 0.5 * robust::kSignalLevel * s.design.peakGain *
+                                              std::sqrt(s.power / s.design.strobePower));
+            s.bitsSinceOnset = 0;
+        }
+        s.squelched = squelched;
+        double bestCost = 0.0, a = s.decisions[0];
         for (const double last : {1.0, -1.0}) {
             for (const double next : {1.0, -1.0}) {
                 const double e1 = s.previousY - w[0] * next - w[1] * last - before;
                 const double e2 = y - w[1] * next - w[2] * last - beforeNext;
                 const double cost = e1 * e1 + e2 * e2;
-                if (last == 1.0 && next == 1.0 ? true : cost < bestCost) {
+                if (!squelched && (last == 1.0 && next == 1.0 ? true : cost < bestCost)) {
                     bestCost = cost;
                     a = last;
                 }
@@ -384,13 +411,21 @@ private:
         for (int k = 0; k < kFeedbackTaps + 2; ++k) model += w[k] * s.decisions[k];
         const double error = s.olderY - model;
         s.baseline += s.design.baselineStep * error + s.design.leakStep * (z - s.baseline);
-        s.shares[0] += robust::kFeedbackStep * error * s.decisions[0];
-        s.shares[1] = std::max(s.shares[1] + robust::kAmplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
-        for (int k = 2; k < kFeedbackTaps + 2; ++k) s.shares[k] += robust::kFeedbackStep * error * s.decisions[k];
+        // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
+        // the first bits, and 1 / (K + 2 + k) for the other shares (together
+        // they may not exceed 1 / (K + 2) at first, for stability), until
+        // they come down to mu_A and mu_f.
+        const double k = s.bitsSinceOnset;
+        const double amplitudeStep = std::max(robust::kAmplitudeStep, 1.0 / (k + 1.0));
+        const double feedbackStep = std::max(robust::kFeedbackStep, 1.0 / (kFeedbackTaps + 2 + k));
+        if (s.bitsSinceOnset < robust::kOnsetBits) ++s.bitsSinceOnset;
+        s.shares[0] += feedbackStep * error * s.decisions[0];
+        s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
+        for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
 
-        s.power = std::max(s.power + robust::kAmplitudeStep * (y * y - s.power),
-                           robust::kMinPowerShare * s.design.strobePower);
-        const double ted = std::clamp((y - s.previousY) * s.midValue / s.power, -robust::kMaxTimingError,
+        s.power += (y * y > s.power ? robust::kPowerAttack : robust::kAmplitudeStep) * (y * y - s.power);
+        const double normalisation = std::max(s.power, robust::kMinPowerShare * s.design.strobePower);
+        const double ted = std::clamp((y - s.previousY) * s.midValue / normalisation, -robust::kMaxTimingError,
                                       robust::kMaxTimingError);
         s.olderY = s.previousY;
         s.previousY = y;

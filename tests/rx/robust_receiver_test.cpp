@@ -132,7 +132,8 @@ bool SameState(const RobustReceiverState& a, const RobustReceiverState& b)
            std::equal(std::begin(a.history), std::end(a.history), std::begin(b.history)) && a.nextAt == b.nextAt &&
            a.midpoint == b.midpoint && a.midValue == b.midValue && a.previousY == b.previousY &&
            a.olderY == b.olderY && a.baseline == b.baseline && a.shares == b.shares && a.decisions == b.decisions &&
-           a.power == b.power && a.clockOffset == b.clockOffset && a.correction == b.correction;
+           a.power == b.power && a.clockOffset == b.clockOffset && a.correction == b.correction &&
+           a.squelched == b.squelched && a.bitsSinceOnset == b.bitsSinceOnset;
 }
 
 TEST(RobustReceiver, ChunkedInputGivesWhatWholeInputGives)
