@@ -415,10 +415,12 @@ private:
         // the first bits, and 1 / (K + 2 + k) for the other shares (together
         // they may not exceed 1 / (K + 2) at first, for stability), until
         // they come down to mu_A and mu_f.
-        const double k = s.bitsSinceOnset;
-        const double amplitudeStep = std::max(robust::kAmplitudeStep, 1.0 / (k + 1.0));
-        const double feedbackStep = std::max(robust::kFeedbackStep, 1.0 / (kFeedbackTaps + 2 + k));
-        if (s.bitsSinceOnset < robust::kOnsetBits) ++s.bitsSinceOnset;
+        double amplitudeStep = robust::kAmplitudeStep, feedbackStep = robust::kFeedbackStep;
+        if (s.bitsSinceOnset < robust::kOnsetBits) {
+            const double k = s.bitsSinceOnset++;
+            amplitudeStep = std::max(amplitudeStep, 1.0 / (k + 1.0));
+            feedbackStep = std::max(feedbackStep, 1.0 / (kFeedbackTaps + 2 + k));
+        }
         s.shares[0] += feedbackStep * error * s.decisions[0];
         s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
         for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
