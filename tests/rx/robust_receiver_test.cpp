@@ -30,7 +30,7 @@ struct Broadcast {
 
 // Random pictures back to back from one transmit chain, after a little
 // silence, as a receiver that starts listening first would hear them.
-Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed)
+Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed, std::size_t gapSamples = 0)
 {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> value(0, 255);
@@ -39,6 +39,7 @@ Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed)
     std::vector<std::uint8_t> buffer(kMaxTransmissionSamples);
     Broadcast b{std::vector<Picture>(static_cast<std::size_t>(pictures)), std::vector<std::uint8_t>(1000, kZeroLevel)};
     for (Picture& picture : b.pictures) {
+        if (&picture != &b.pictures.front()) b.samples.insert(b.samples.end(), gapSamples, kZeroLevel);
         for (PictureLine& line : picture)
             for (std::uint8_t& v : line) v = static_cast<std::uint8_t>(value(random));
         const std::size_t n = EncodeTransmission(chain, picture, buffer.data());
@@ -123,6 +124,22 @@ TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
             EXPECT_GE(RowsDelivered(b, sink.lines), impairment.rowsNeeded)
                 << impairment.name << " at " << samplesPerBit << " samples per bit";
         }
+    }
+}
+
+TEST(RobustReceiver, FindsEachTransmissionAgainAfterASilence)
+{
+    // Half a second of noise between transmissions: the receiver falls
+    // silent and must take up the next one from its preamble.
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 3, 17, kSampleRate / 2);
+        const std::vector<std::uint8_t> received =
+            PassThroughChannel(b.samples, {.snrDb = 20.0, .highPassHz = 100.0}, 6);
+        LineRecorder sink;
+        RobustReceiver<LineRecorder> receiver(sink);
+        std::mt19937 random(2);
+        ReceiveInPolls(receiver, received, samplesPerBit, random);
+        EXPECT_GE(RowsDelivered(b, sink.lines), 0.98) << samplesPerBit;
     }
 }
 
