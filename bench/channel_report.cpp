@@ -1,8 +1,10 @@
 // telvane-channel: random pictures sent by the real transmit chain through a
-// simulated radio channel into a fresh real receive chain, at every bit rate;
-// how many picture rows arrive exactly under noise, sample-clock mismatch, DC
-// offset, gain, inversion and band-pass, alone and combined. Writes a CSV, a
-// PNG chart and a summary; --self-test checks the simulator end to end.
+// simulated radio channel into a fresh exact and a fresh robust receiver, at
+// every bit rate; how many picture rows arrive exactly under noise,
+// sample-clock mismatch, sampling phase, DC offset, gain, inversion, high-,
+// low- and band-pass, alone and combined, beside the matched-filter limit.
+// Writes a CSV, a PNG chart and a summary; --self-test checks the simulator
+// and both receivers end to end.
 
 #include <QColor>
 #include <QFont>
@@ -51,7 +53,7 @@ constexpr const char* kUsage =
     "       telvane-channel --self-test\n"
     "\n"
     "Sends N random pictures (default 16) back to back at each bit rate through\n"
-    "a simulated channel into the receiver and counts the picture rows 0..58\n"
+    "a simulated channel into both receivers and counts the picture rows 0..58\n"
     "that the window shows exactly at each repaint. Writes a CSV (default\n"
     "docs/robustness.csv), a PNG chart (default docs/robustness.png) and a\n"
     "summary on standard output.\n"
