@@ -4,6 +4,7 @@
 //
 //   encode/<picture>/<n>spb   whole transmissions, samples/s
 //   receive/<n>spb            the receive chain on real transmissions, samples/s
+//   robust/<n>spb             the robust receiver on the same, samples/s
 //   reduce-frame              capture frame to picture, frames/s
 
 #include <benchmark/benchmark.h>
@@ -25,6 +26,7 @@
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
 #include "rx/receive_chain.hpp"
+#include "rx/robust_receiver.hpp"
 #include "tx/transmit_chain.hpp"
 
 namespace {
@@ -123,7 +125,8 @@ ReceiveInput MakeReceiveInput(std::int32_t samplesPerBit)
     return input;
 }
 
-void FeedInPolls(ReceiveChain<PictureView>& chain, const ReceiveInput& input)
+template <class Receiver>
+void FeedInPolls(Receiver& chain, const ReceiveInput& input)
 {
     const std::span<const std::uint8_t> all(input.samples);
     for (std::size_t at = 0; at < all.size(); at += kPollSamples) {
@@ -132,13 +135,15 @@ void FeedInPolls(ReceiveChain<PictureView>& chain, const ReceiveInput& input)
     }
 }
 
-// TrackSample -> ClockSample -> DecodeBit -> StoreLine over every sample,
-// one poll at a time, into a picture with no window. The chain's state
-// carries on from one iteration to the next as it does on the air.
+// TrackSample -> ClockSample -> DecodeBit -> StoreLine (or the robust
+// receiver's stages) over every sample, one poll at a time, into a picture
+// with no window. The chain's state carries on from one iteration to the
+// next as it does on the air.
+template <class Receiver>
 void ReceiveSamples(benchmark::State& state, const ReceiveInput& input)
 {
     PictureView view;
-    ReceiveChain<PictureView> chain(view);
+    Receiver chain(view);
     // The samples must really decode, or the figure means nothing. The end
     // of the last row is still inside the decoder when the samples run out
     // (the next transmission pushes it through), so rows 0 to 58 are checked.
@@ -260,7 +265,7 @@ int main(int argc, char** argv)
     for (std::int32_t spb : kSettings) receiveInputs.push_back(MakeReceiveInput(spb));
     const std::vector<std::uint8_t> frame = RandomFrame();
 
-    // Each measurement is registered just before its floor.
+    // The measurements are registered just before their floor.
     std::vector<Pairing> pairings;
     for (const auto& entry : pictures) {
         for (std::int32_t spb : kSettings) {
@@ -279,9 +284,16 @@ int main(int argc, char** argv)
         const std::string suffix = std::to_string(input.samplesPerBit) + "spb";
         const std::string measured = "receive/" + suffix;
         const std::string floor = "dc-recurrence/" + suffix;
-        benchmark::RegisterBenchmark(measured.c_str(), [&input](benchmark::State& s) { ReceiveSamples(s, input); });
+        const std::string robust = "robust/" + suffix;
+        benchmark::RegisterBenchmark(measured.c_str(), [&input](benchmark::State& s) {
+            ReceiveSamples<ReceiveChain<PictureView>>(s, input);
+        });
+        benchmark::RegisterBenchmark(robust.c_str(), [&input](benchmark::State& s) {
+            ReceiveSamples<RobustReceiver<PictureView>>(s, input);
+        });
         benchmark::RegisterBenchmark(floor.c_str(), [&input](benchmark::State& s) { DcRecurrenceFloor(s, input); });
         pairings.push_back({measured, floor, 1e6, "M samples/s", "M/s"});
+        pairings.push_back({robust, floor, 1e6, "M samples/s", "M/s"});
     }
     benchmark::RegisterBenchmark("reduce-frame", [&frame](benchmark::State& s) { ReduceFrames(s, frame); });
     // No floor: the reduction is the grey arithmetic itself.

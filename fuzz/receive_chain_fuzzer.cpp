@@ -4,19 +4,22 @@
 //   control bits 2-3: samples per bit after the switch, coded the same way
 //   control bits 4-7: k = 0 never switches, else the switch comes after
 //                     k/16 of the samples
-// The samples go into two chains: one takes each part in a single Receive,
-// the other in chunks whose lengths follow from the chunking byte (as a
-// sound card's buffers would cut them). Both must store the same lines and
-// end in the same state: Receive works on copies of the state, and a field
-// not copied back would show here. The line sink checks the picture row.
+// The samples go into two of each receiver, the exact and the robust one:
+// one takes each part in a single Receive, the other in chunks whose lengths
+// follow from the chunking byte (as a sound card's buffers would cut them).
+// Both must store the same lines and end in the same state: Receive works
+// on copies of the state, and a field not copied back would show here. The
+// line sink checks the picture row.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
 
 #include "rx/receive_chain.hpp"
+#include "rx/robust_receiver.hpp"
 
 namespace {
 
@@ -60,6 +63,7 @@ private:
 };
 
 using Chain = ReceiveChain<CheckedView>;
+using Robust = RobustReceiver<CheckedView>;
 
 std::int32_t SamplesPerBitOf(unsigned code)
 {
@@ -69,15 +73,19 @@ std::int32_t SamplesPerBitOf(unsigned code)
 
 // The ranges the stages keep their counters in; beyond them a count could
 // overflow or a line column index past the line buffer.
-void CheckState(const Chain& chain)
+void CheckDecoder(const FrameDecoderState& d)
 {
-    const FrameDecoderState& d = chain.decoder;
     Check(d.runLength >= 0 && d.runLength <= 8, "run length out of range");
     Check(d.bitCount >= 0 && d.bitCount < 8, "bit count out of range");
     Check(d.lineColumn >= 0 && d.lineColumn <= kPictureWidth + 1, "line column out of range");
     Check(d.linesSinceStart >= 0 && d.linesSinceStart <= kPictureHeight + 1, "lines since start out of range");
     Check(d.flagSeen == 0 || d.flagSeen == 1, "flag seen not 0 or 1");
     Check(d.previousLevel == 0 || d.previousLevel == 1, "previous level not 0 or 1");
+}
+
+void CheckState(const Chain& chain)
+{
+    CheckDecoder(chain.decoder);
     const BitClockState& c = chain.clock;
     Check(c.clockPhase >= 0.0 && c.clockPhase < 100.0, "clock phase out of 0..100");
     Check(c.previousSampleBit == 0 || c.previousSampleBit == 1, "previous sample bit not 0 or 1");
@@ -86,24 +94,55 @@ void CheckState(const Chain& chain)
     Check(t.sliceThreshold >= 0 && t.sliceThreshold <= 255, "slice threshold out of 0..255");
 }
 
+// The robust receiver's loops stay within their clamps and finite: the next
+// interpolant between the last samples, the clock offset and correction
+// inside their limits.
+void CheckState(const Robust& receiver)
+{
+    CheckDecoder(receiver.decoder);
+    const RobustReceiverState& s = receiver.state;
+    Check(s.nextAt >= -1.0 && s.nextAt <= 0.5 * 4 * (1.0 + robust::kMaxCorrection) - 1.0,
+          "next interpolant not within the next half bit");
+    Check(std::abs(s.clockOffset) <= robust::kMaxClockOffset, "clock offset beyond its clamp");
+    Check(std::abs(s.correction) <= robust::kMaxCorrection, "correction beyond its clamp");
+    Check(std::isfinite(s.baseline) && std::abs(s.baseline) <= 256.0, "baseline not finite or beyond the levels");
+    Check(s.shares[1] >= robust::kMinAmplitude && std::isfinite(s.power), "amplitude or power out of range");
+}
+
+bool SameDecoder(const FrameDecoderState& da, const FrameDecoderState& db)
+{
+    return da.descramblerRegister == db.descramblerRegister && da.previousLevel == db.previousLevel &&
+           da.runLength == db.runLength && da.byteRegister == db.byteRegister && da.bitCount == db.bitCount &&
+           da.flagSeen == db.flagSeen && da.lineColumn == db.lineColumn && da.linesSinceStart == db.linesSinceStart &&
+           da.lineBuffer == db.lineBuffer;
+}
+
 bool SameState(const Chain& a, const Chain& b)
 {
-    const FrameDecoderState& da = a.decoder;
-    const FrameDecoderState& db = b.decoder;
     const BitClockState& ca = a.clock;
     const BitClockState& cb = b.clock;
     const LevelTrackerState& ta = a.tracker;
     const LevelTrackerState& tb = b.tracker;
-    return da.descramblerRegister == db.descramblerRegister && da.previousLevel == db.previousLevel &&
-           da.runLength == db.runLength && da.byteRegister == db.byteRegister && da.bitCount == db.bitCount &&
-           da.flagSeen == db.flagSeen && da.lineColumn == db.lineColumn && da.linesSinceStart == db.linesSinceStart &&
-           da.lineBuffer == db.lineBuffer && ca.clockPhase == cb.clockPhase && ca.phaseIncrement == cb.phaseIncrement &&
+    return SameDecoder(a.decoder, b.decoder) && ca.clockPhase == cb.clockPhase && ca.phaseIncrement == cb.phaseIncrement &&
            ca.previousSampleBit == cb.previousSampleBit && ta.dcLevel == tb.dcLevel &&
            ta.sliceThreshold == tb.sliceThreshold && ta.peakLevel == tb.peakLevel && ta.troughLevel == tb.troughLevel;
 }
 
+bool SameState(const Robust& a, const Robust& b)
+{
+    const RobustReceiverState& s = a.state;
+    const RobustReceiverState& t = b.state;
+    return SameDecoder(a.decoder, b.decoder) && s.design.samplesPerBit == t.design.samplesPerBit &&
+           s.input == t.input && std::equal(std::begin(s.history), std::end(s.history), std::begin(t.history)) &&
+           s.nextAt == t.nextAt && s.midpoint == t.midpoint && s.midValue == t.midValue &&
+           s.previousY == t.previousY && s.olderY == t.olderY && s.baseline == t.baseline && s.shares == t.shares &&
+           s.decisions == t.decisions && s.power == t.power && s.clockOffset == t.clockOffset &&
+           s.correction == t.correction && s.squelched == t.squelched && s.bitsSinceOnset == t.bitsSinceOnset;
+}
+
 // Chunk lengths from 0 (an empty Receive) to 1023, spread by the chunking byte.
-void ReceiveInChunks(Chain& chain, std::span<const std::uint8_t> samples, unsigned chunking)
+template <class Receiver>
+void ReceiveInChunks(Receiver& chain, std::span<const std::uint8_t> samples, unsigned chunking)
 {
     std::uint32_t state = chunking * 2654435761u + 1u;
     while (!samples.empty()) {
@@ -112,6 +151,39 @@ void ReceiveInChunks(Chain& chain, std::span<const std::uint8_t> samples, unsign
         chain.Receive(samples.first(length));
         CheckState(chain);
         samples = samples.subspan(length);
+    }
+}
+
+// One receiver type: the whole input against the chunked one.
+template <class Receiver>
+void RunBoth(unsigned control, unsigned chunking, const std::span<const std::uint8_t> (&parts)[2], const char* name)
+{
+    CheckedView wholeView;
+    CheckedView chunkedView;
+    Receiver whole(wholeView);
+    Receiver chunked(chunkedView);
+    for (int part = 0; part < 2; ++part) {
+        const std::int32_t samplesPerBit = SamplesPerBitOf(part == 0 ? control : control >> 2);
+        whole.SetSamplesPerBit(samplesPerBit);
+        chunked.SetSamplesPerBit(samplesPerBit);
+        whole.Receive(parts[part]);
+        CheckState(whole);
+        ReceiveInChunks(chunked, parts[part], chunking);
+    }
+
+    if (!(wholeView.lines == chunkedView.lines && wholeView.resets == chunkedView.resets &&
+          wholeView.digest == chunkedView.digest)) {
+        std::fprintf(stderr, "%s receiver: ", name);
+        Fail("chunked input stored other lines than the same input in one piece");
+    }
+    if (!SameState(whole, chunked)) {
+        std::fprintf(stderr, "%s receiver: ", name);
+        Fail("chunked input left another state than the same input in one piece");
+    }
+    if (!(wholeView.view.receivedPicture == chunkedView.view.receivedPicture &&
+          wholeView.view.pictureRow == chunkedView.view.pictureRow)) {
+        std::fprintf(stderr, "%s receiver: ", name);
+        Fail("chunked input left another picture than the same input in one piece");
     }
 }
 
@@ -126,25 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t switchAt = (control >> 4) == 0 ? samples.size() : samples.size() * (control >> 4) / 16;
     const std::span<const std::uint8_t> parts[2] = {samples.first(switchAt), samples.subspan(switchAt)};
 
-    CheckedView wholeView;
-    CheckedView chunkedView;
-    Chain whole(wholeView);
-    Chain chunked(chunkedView);
-    for (int part = 0; part < 2; ++part) {
-        const std::int32_t samplesPerBit = SamplesPerBitOf(part == 0 ? control : control >> 2);
-        whole.SetSamplesPerBit(samplesPerBit);
-        chunked.SetSamplesPerBit(samplesPerBit);
-        whole.Receive(parts[part]);
-        CheckState(whole);
-        ReceiveInChunks(chunked, parts[part], chunking);
-    }
-
-    Check(wholeView.lines == chunkedView.lines && wholeView.resets == chunkedView.resets &&
-              wholeView.digest == chunkedView.digest,
-          "chunked input stored other lines than the same input in one piece");
-    Check(SameState(whole, chunked), "chunked input left another state than the same input in one piece");
-    Check(wholeView.view.receivedPicture == chunkedView.view.receivedPicture &&
-              wholeView.view.pictureRow == chunkedView.view.pictureRow,
-          "chunked input left another picture than the same input in one piece");
+    RunBoth<Chain>(control, chunking, parts, "exact");
+    RunBoth<Robust>(control, chunking, parts, "robust");
     return 0;
 }

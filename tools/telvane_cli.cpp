@@ -20,6 +20,7 @@
 #include "common/picture.hpp"
 #include "common/samples.hpp"
 #include "rx/receive_chain.hpp"
+#include "rx/switched_receiver.hpp"
 #include "tools/image_input.hpp"
 #include "tools/picture_output.hpp"
 #include "tools/recording_input.hpp"
@@ -38,7 +39,8 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "Usage:\n"
     "  telvane-cli encode [--bitrate 5500|8250|11000] [--gap SECONDS] -o OUT.wav IMAGE...\n"
-    "  telvane-cli decode [--bitrate 5500|8250|11000] [--format png|pgm] [-o DIR] RECORDING...\n"
+    "  telvane-cli decode [--bitrate 5500|8250|11000] [--receiver exact|robust] [--format png|pgm]\n"
+    "                     [-o DIR] RECORDING...\n"
     "  telvane-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -67,6 +69,11 @@ constexpr const char* kHelp =
     "        standard input, writing each picture as soon as it is complete:\n"
     "          parec --format=u8 --rate=22050 --channels=1 | telvane-cli decode -o pictures -\n"
     "  --bitrate 5500|8250|11000  4, 3 or 2 samples per bit (default 5500)\n"
+    "  --receiver exact|robust    exact (default): the receiver as the program has\n"
+    "                             always had it, bit for bit; robust: matched filter,\n"
+    "                             adaptive baseline and interpolated bit timing, for\n"
+    "                             noise, AC-coupled audio paths and drifting sound\n"
+    "                             cards (see docs/robustness.png)\n"
     "  --format png|pgm           8-bit grey PNG (default) or binary PGM\n"
     "  -o DIR                     where the pictures go (default: the current\n"
     "                             directory; created if missing)\n"
@@ -333,6 +340,7 @@ std::optional<long> HighestPictureNumber(const std::filesystem::path& directory,
 int Decode(Arguments& args)
 {
     std::int32_t samplesPerBit = kInitialSamplesPerBit;
+    bool robust = false;
     PictureFormat format = PictureFormat::Png;
     std::filesystem::path directory;
     std::string option;
@@ -341,6 +349,10 @@ int Decode(Arguments& args)
         if (!value) return UsageError(option + " needs a value");
         if (option == "--bitrate") {
             if (!ParseBitrate(*value, samplesPerBit)) return kExitUsage;
+        } else if (option == "--receiver") {
+            if (*value != "exact" && *value != "robust")
+                return UsageError("receiver must be exact or robust, not '" + *value + "'");
+            robust = *value == "robust";
         } else if (option == "--format") {
             if (*value != "png" && *value != "pgm") return UsageError("format must be png or pgm, not '" + *value + "'");
             format = *value == "pgm" ? PictureFormat::Pgm : PictureFormat::Png;
@@ -367,7 +379,8 @@ int Decode(Arguments& args)
                        "cannot list the pictures already there: " + ec.message());
     }
     PictureFiles pictures(directory, format, *lastNumber);
-    ReceiveChain<PictureFiles> chain(pictures);
+    SwitchedReceiver<PictureFiles> chain(pictures);
+    chain.SetRobust(robust);
     chain.SetSamplesPerBit(samplesPerBit);
     // A picture that cannot be written ends the reading at once, so a live
     // input learns of it then, not when the input ends.
@@ -392,7 +405,7 @@ int Decode(Arguments& args)
     if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
 
     char levels[64];
-    FormatLevelLine(chain.tracker, levels, sizeof levels);
+    chain.FormatLevels(levels, sizeof levels);
     std::printf("%ld picture%s, %ld lines\n%s\n", pictures.Pictures(), pictures.Pictures() == 1 ? "" : "s",
                 pictures.Lines(), levels);
     return 0;

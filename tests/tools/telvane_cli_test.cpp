@@ -92,15 +92,19 @@ TEST_F(CliTest, RoundTripsPicturesAtEveryBitRate)
         const CliRun encode = Cli({"encode", "--bitrate", bitrate, "-o", Path("tx.wav"), Path("first.png"),
                                 Path("second.png")});
         ASSERT_EQ(encode.status, 0) << encode.err;
-        const fs::path out = Path("rx-" + bitrate);
-        // Options may follow the operands.
-        const CliRun decode = Cli({"decode", "--bitrate=" + bitrate, Path("tx.wav"), "-o", out});
-        ASSERT_EQ(decode.status, 0) << decode.err;
-        // The second picture has 59 rows when the recording ends; it is
-        // written all the same.
-        EXPECT_NE(decode.out.find("2 pictures, 119 lines"), std::string::npos) << decode.out;
-        ExpectReceived(first, LoadGrey(out / "rx0001.png"));
-        ExpectReceived(second, LoadGrey(out / "rx0002.png"));
+        for (const std::string receiver : {"exact", "robust"}) {
+            SCOPED_TRACE(receiver);
+            const fs::path out = Path("rx-" + bitrate + "-" + receiver);
+            // Options may follow the operands.
+            const CliRun decode =
+                Cli({"decode", "--bitrate=" + bitrate, Path("tx.wav"), "-o", out, "--receiver", receiver});
+            ASSERT_EQ(decode.status, 0) << decode.err;
+            // The second picture has 59 rows when the recording ends; it is
+            // written all the same.
+            EXPECT_NE(decode.out.find("2 pictures, 119 lines"), std::string::npos) << decode.out;
+            ExpectReceived(first, LoadGrey(out / "rx0001.png"));
+            ExpectReceived(second, LoadGrey(out / "rx0002.png"));
+        }
     }
 }
 
@@ -272,6 +276,7 @@ TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
         {{"encode", "--gap", "1e3", "-o", Path("x.wav"), Path("ok.png")}, 2, "seconds from 0 to 3600, not '1e3'"},
         {{"encode", Path("ok.png")}, 2, "-o"},
         {{"decode", "--format", "gif", Path("ok.wav")}, 2, "png or pgm"},
+        {{"decode", "--receiver", "fast", Path("ok.wav")}, 2, "exact or robust"},
         {{"decode"}, 2, "RECORDING"},
         {{"transmit"}, 2, "transmit"},
     };
@@ -292,7 +297,7 @@ TEST_F(CliTest, HelpAndVersion)
 {
     const CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"encode", "decode", "--bitrate", "--gap", "--format", "parec"})
+    for (const char* text : {"encode", "decode", "--bitrate", "--gap", "--receiver", "--format", "parec"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
     const CliRun version = Cli({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -1,0 +1,441 @@
+#pragma once
+// A receiver for impaired channels, beside the bit-exact ReceiveChain: a
+// matched filter, decisions over pairs of bits against an adaptive model of
+// the baseline and the neighbouring bits' shares, and symbol timing from a
+// Gardner detector in a proportional-plus-integral loop that interpolates
+// between samples. The bits go into the same FrameDecoder, so
+// lines, picture rows and repaints behave as in ReceiveChain.
+//
+// Signal model. WaveformSynth renders bit n (symbol a_n = +1 for the high
+// level, -1 for the low one) as samples 128 + 50 (g_k a_n + h_k a_(n-1)),
+// k = 0 .. N-1, N samples per bit: a linear modulation with the unit pulse
+// u = [g_0 .. g_(N-1), h_0 .. h_(N-1)], two bits long. g and h are read off
+// the synth's own output for the four bit pairs (PulseOf), never retyped:
+//   N = 4: u = [.7 .9 1 1 .3 .1 0 0]   N = 3: u = [.5 .8 1 .5 .2 0]
+//   N = 2: u = [1 1.1 0 -.1]
+//
+// Stages, per sample x (level - 128):
+//  1. Matched filter: z = sum u_(2N-1-j) x_(n-j) / sum u, the time-reversed
+//     pulse scaled to unit gain at DC, so that a steady level passes
+//     unchanged (the baseline is then in sample levels). Best SNR at the
+//     strobe for white noise; its output at the peak of one symbol is
+//     50 |u|^2 / sum u levels.
+//  2. Interpolation: a cubic Lagrange (Farrow) interpolator on z gives z at
+//     any instant between the samples, two instants per bit: the strobe and
+//     the midpoint. 2N = 4 and 3 samples per bit are well oversampled; at
+//     N = 2 the pulse has a zero at half the sample rate, where cubic
+//     interpolation is weakest.
+//  3. Model of a strobe (levels): y_n = z_n - b = sum_k w_k a_(n+1-k) + noise,
+//     w_0 the next bit's share (pre-cursor), w_1 = A its own, w_2 .. w_9 the
+//     kFeedbackTaps earlier bits' (the pulse's post-cursor and what the
+//     channel's filters spread). b is the baseline. w_0 and w_2 start at the
+//     pulse's own r(T) A (Design::neighbour), the rest at 0.
+//  4. Decisions, one bit late: at strobe n, a_(n-1) is the first half of
+//     the pair (a_(n-1), a_n) whose model fits y_(n-1) and y_n best (four
+//     pairs, squared error), the final bits before taken off. This is a
+//     two-strobe sequence estimate: it sees the pre-cursor, which a slicer
+//     or decision feedback alone cannot (at N = 3, r(T) = 0.19 of the peak).
+//  5. Adaptation, two bits late, when y_(n-2) is known on both sides: error
+//     e = y_(n-2) - sum_k w_k a_(n-1-k); then
+//       b   += mu_b e + mu_l (z_n - b)
+//       w_1 += mu_A e a_(n-2)   (held above kMinAmplitude)
+//       w_k += mu_f e a_(n-1-k) (k != 1)
+//     All LMS on +-1 regressors, so their speed does not depend on the gain.
+//     b follows a DC offset and the low-frequency wander that AC coupling
+//     leaves: a first-order loop of corner mu_b R / (2 pi) Hz, R bits/s.
+//     kBaselineHz = 200, twice the highest coupling corner to be met
+//     (100 Hz): mu_b = 0.23 / 0.15 / 0.11 at R = 5500 / 8250 / 11000. Its
+//     estimate adds mu_b / (2 - mu_b) of the noise power to the decisions
+//     (0.5 / 0.35 / 0.25 dB), the price of following the wander.
+//     The leak mu_l (kBaselineLeakHz = 10 Hz, a 16 ms time constant) pulls b
+//     toward the plain mean of z: the decision-directed loop alone has
+//     stable wrong states where all decisions agree (A above the signal);
+//     the mean of scrambled data is the baseline, so the leak leaves them.
+//     A therefore starts below the signal: at a signal's onset (P rising
+//     through the squelch level, below) the shares restart from the pulse's
+//     own at half the level P measures, and k bits after it the steps are
+//     1 / (k + 1) for A (the mean of the bits so far) and 1 / (K + 2 + k)
+//     for the other shares (their sum stays below the LMS stability bound
+//     2 / (K + 2)), until they come down to mu_A = 1/32 (time constant 32
+//     bits) and mu_f = 1/128 (misadjustment about mu_f (K + 1) / 2 = 3.5 %
+//     of the noise power, 0.15 dB): the model is fitted within the 168-bit
+//     preamble. Before any signal A is kLowestGain of the synth's level.
+//     K = 8 bits spans about two time constants of a 300 Hz high-pass's
+//     tail at 5500 bit/s (1 / (2 pi 300 zeta) = 0.75 ms = 4.1 bits).
+//  6. Timing: Gardner's detector e_t = (y_n - y_(n-1)) y_(n-1/2) / P, P
+//     the mean y^2 at the strobes (step mu_A), so that its gain K_p (per
+//     bit of timing error) is that of the noise-free signal whatever the
+//     channel's gain, and independent of polarity. P needs no decisions, so
+//     it is right from the first bits: it rises with step kPowerAttack
+//     (1/4: a signal's onset is measured within a few bits, before the
+//     loop has moved far) and falls with mu_A. It starts at the synth's level:
+//     until it settles the loop is at most as fast as designed. P is held
+//     above kMinPowerShare (0.2^2) of the synth's strobe power, the weakest
+//     signal to be met: after a silence the first strong bits cannot
+//     saturate the detector for long, and noise alone moves the loop little.
+//     Below kSquelchShare (3 dB under that floor) there is no signal to
+//     decide on: each bit repeats the last, so that silence ends no byte.
+//     |e_t| is clamped to kMaxTimingError, four times the detector's
+//     typical magnitude, against single spikes. K_p is
+//     computed from the pulse (MakeDesign): the slope at 0 of
+//     sum_j [r(j+t) - r(j-1+t)] r(j-1/2+t) / sum_j r(j)^2, r the matched
+//     filter's output for one symbol, peak 1, times in bits, through the
+//     same cubic interpolator. The detector is decision-free: it locks
+//     before the decisions are right.
+//     Loop (Rice, Digital Communications, app. C): per bit
+//       d = K1 e_t + I,  I += K2 e_t,
+//     and the next strobe comes N (1 - d) samples after this one (NCO gain
+//     K0 = 1 bit per bit). With theta = Bn T / (zeta + 1 / (4 zeta)):
+//       K_p K1 = 4 zeta theta / (1 + 2 zeta theta + theta^2)
+//       K_p K2 = 4 theta^2   / (1 + 2 zeta theta + theta^2)
+//     Bn T = kLoopBandwidth = 0.01 (noise bandwidth 1 % of the bit rate: the
+//     loop averages over about 1 / (2 Bn T) = 50 bits, and locks within the
+//     preamble), zeta = 1/sqrt 2. The integrator holds the clock mismatch
+//     in bits per bit; its lock-in range 2 zeta omega_n, omega_n T =
+//     2 theta, is about +-4000 ppm. It is clamped to kMaxClockOffset,
+//     10,000 ppm, twice the largest mismatch designed for (+-5000 ppm): an
+//     integrator sitting at its clamp leaves the loop no restoring force,
+//     so the clamp stays near the range that is needed.
+//     The integrator makes the loop type 2: a constant clock mismatch
+//     leaves no timing error, so any mismatch and sampling phase give the
+//     same strobe instants relative to the pulse. A strobe moves at most
+//     kMaxCorrection per bit, so one noise burst cannot skip a bit.
+//  7. Bits: a = +1 goes to FrameDecoder::DecodeBit as 1, as ReceiveChain's
+//     slicer does; descrambling and NRZI make the polarity irrelevant.
+//
+// Work per sample: one 8-tap filter (shorter pulses are padded with zeros)
+// and a compare; per half bit one cubic interpolation; per bit the four
+// pair costs and 10-coefficient LMS. No allocation.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <span>
+
+#include "common/samples.hpp"
+#include "rx/frame_decoder.hpp"
+#include "rx/picture_view.hpp"
+#include "tx/waveform_synth.hpp"
+
+namespace robust {
+
+constexpr int kMaxTaps = 8;                   // the pulse at 4 samples per bit, 2 bits long
+constexpr double kBaselineHz = 200.0;         // baseline loop corner, Hz
+constexpr double kBaselineLeakHz = 10.0;      // decision-free pull toward the mean, Hz
+constexpr double kAmplitudeStep = 1.0 / 32;   // amplitude LMS step, per bit
+constexpr std::int32_t kOnsetBits = 128;      // 1 / kFeedbackStep
+constexpr double kLowestGain = 0.2;           // weakest signal to be met, against the synth's
+constexpr int kFeedbackTaps = 8;              // decision feedback, bits after the one decided
+constexpr double kFeedbackStep = 1.0 / 128;   // their LMS step, per bit
+constexpr double kMinAmplitude = 0.5;         // levels at the strobe
+constexpr double kMinPowerShare = 0.04;       // P floor, of the synth's strobe power: gain 0.2
+constexpr double kPowerAttack = 1.0 / 4;      // P's step while the strobes are above it, per bit
+constexpr double kSquelchShare = 0.02;        // no decisions below this, 3 dB under that
+constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
+constexpr double kLoopDamping = 0.70710678118654752;
+constexpr double kMaxClockOffset = 0.01;      // bits per bit (10,000 ppm)
+constexpr double kMaxCorrection = 0.25;       // bits per bit: a strobe moves at most a quarter bit
+constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves the strobe little
+constexpr double kSignalLevel = 50.0;         // synth levels about 128
+
+// y(mu), 0 <= mu < 1, between x0 and x1 (cubic Lagrange, Farrow form).
+inline double Cubic(double xm1, double x0, double x1, double x2, double mu)
+{
+    const double c3 = (x2 - xm1) / 6.0 + (x0 - x1) * 0.5;
+    const double c2 = (xm1 + x1) * 0.5 - x0;
+    const double c1 = x1 - xm1 / 3.0 - x0 * 0.5 - x2 / 6.0;
+    return ((c3 * mu + c2) * mu + c1) * mu + x0;
+}
+
+// What the receiver needs to know about one samples-per-bit setting.
+struct Design {
+    std::int32_t samplesPerBit = 4;
+    std::array<double, kMaxTaps> taps{};  // matched filter, newest sample first
+    double peakGain = 1.0;                // strobe output of one symbol / 50 levels
+    double tedGain = 1.0;                 // K_p, per bit of timing error
+    double k1 = 0.0, k2 = 0.0;            // timing loop gains
+    double baselineStep = 0.0;            // mu_b
+    double leakStep = 0.0;                // mu_l
+    double neighbour = 0.0;               // r(T): the next and the last symbol's share of a strobe
+    double strobePower = 1.0;             // mean y^2 at the strobes from the synth, levels^2
+};
+
+// The unit pulse u (2N values) from the synth's samples for the four bit pairs.
+inline std::array<double, kMaxTaps> PulseOf(std::int32_t samplesPerBit)
+{
+    double shapes[2][2][4] = {};  // [previous][bit][sample], levels about 128
+    SamplesPerBit setting{samplesPerBit};
+    WaveformSynth synth(setting);
+    for (std::uint32_t previous = 0; previous < 2; ++previous) {
+        for (std::uint32_t bit = 0; bit < 2; ++bit) {
+            std::uint8_t out[4] = {};
+            synth.previousChannelBit = previous;
+            synth.SetWriteCursor(out);
+            synth.RenderBit(bit);
+            for (int k = 0; k < samplesPerBit; ++k) shapes[previous][bit][k] = out[k] - double{kZeroLevel};
+        }
+    }
+    // Channel bit 0 is the high level, symbol +1.
+    std::array<double, kMaxTaps> pulse{};
+    for (int k = 0; k < samplesPerBit; ++k) {
+        const double(&s)[2][2][4] = shapes;
+        pulse[k] = (s[0][0][k] - s[0][1][k] + s[1][0][k] - s[1][1][k]) / (4.0 * kSignalLevel);
+        pulse[samplesPerBit + k] = (s[0][0][k] + s[0][1][k] - s[1][0][k] - s[1][1][k]) / (4.0 * kSignalLevel);
+    }
+    return pulse;
+}
+
+// Energy of the unit pulse, sum u^2 (samples).
+inline double PulseEnergy(std::int32_t samplesPerBit)
+{
+    double energy = 0.0;
+    for (double u : PulseOf(samplesPerBit)) energy += u * u;
+    return energy;
+}
+
+inline Design MakeDesign(std::int32_t samplesPerBit)
+{
+    const int n = samplesPerBit;
+    const std::array<double, kMaxTaps> pulse = PulseOf(n);
+    double sum = 0.0, energy = 0.0;
+    for (int k = 0; k < 2 * n; ++k) {
+        sum += pulse[k];
+        energy += pulse[k] * pulse[k];
+    }
+    Design d;
+    d.samplesPerBit = n;
+    // taps[j] multiplies x_(n-j): the pulse reversed.
+    for (int j = 0; j < 2 * n; ++j) d.taps[j] = pulse[2 * n - 1 - j] / sum;
+    d.peakGain = energy / sum;
+
+    // r: the filter's output for one symbol, peak 1 at index 2N - 1.
+    constexpr int kLength = 2 * kMaxTaps - 1;
+    double r[kLength] = {};
+    for (int i = 0; i < 4 * n - 1; ++i)
+        for (int j = 0; j < 2 * n; ++j)
+            if (i - j >= 0 && i - j < 2 * n) r[i] += d.taps[j] * pulse[i - j];
+    const double peak = r[2 * n - 1];
+    const auto at = [&](double samplesFromPeak) {
+        const double t = samplesFromPeak + (2 * n - 1);
+        const double base = std::floor(t);
+        const auto value = [&](int i) { return i >= 0 && i < kLength ? r[i] / peak : 0.0; };
+        const int i = static_cast<int>(base);
+        return Cubic(value(i - 1), value(i), value(i + 1), value(i + 2), t - base);
+    };
+    const auto meanError = [&](double offsetSamples) {
+        double e = 0.0;
+        for (int j = -3; j <= 4; ++j)
+            e += (at(j * n + offsetSamples) - at((j - 1) * n + offsetSamples)) * at((j - 0.5) * n + offsetSamples);
+        return e;
+    };
+    constexpr double kStep = 1e-3;  // samples
+    // The detector is normalised by the mean strobe power, sum_j r(j)^2 for
+    // the noise-free signal.
+    double strobePower = 0.0;
+    for (int j = -3; j <= 3; ++j) strobePower += at(j * n) * at(j * n);
+    d.tedGain = (meanError(kStep) - meanError(-kStep)) / (2.0 * kStep) * n / strobePower;
+    d.strobePower = strobePower * (kSignalLevel * d.peakGain) * (kSignalLevel * d.peakGain);
+
+    const double zeta = kLoopDamping;
+    const double theta = kLoopBandwidth / (zeta + 1.0 / (4.0 * zeta));
+    const double denominator = 1.0 + 2.0 * zeta * theta + theta * theta;
+    d.k1 = 4.0 * zeta * theta / denominator / d.tedGain;
+    d.k2 = 4.0 * theta * theta / denominator / d.tedGain;
+    constexpr double kTwoPi = 6.283185307179586;
+    d.baselineStep = kTwoPi * kBaselineHz * n / kSampleRate;
+    d.leakStep = kTwoPi * kBaselineLeakHz * n / kSampleRate;
+    d.neighbour = at(n);
+    return d;
+}
+
+// The designs for 2, 3 and 4 samples per bit, made once.
+inline const Design& DesignFor(std::int32_t samplesPerBit)
+{
+    static const std::array<Design, 3> designs{MakeDesign(2), MakeDesign(3), MakeDesign(4)};
+    return designs[static_cast<std::size_t>(std::clamp(samplesPerBit, 2, 4) - 2)];
+}
+
+}  // namespace robust
+
+// The pulse's own shares at strobe amplitude A (levels).
+inline std::array<double, robust::kFeedbackTaps + 2> SharesAt(const robust::Design& design, double amplitude)
+{
+    std::array<double, robust::kFeedbackTaps + 2> shares{};
+    shares[0] = design.neighbour * amplitude;
+    shares[1] = amplitude;
+    shares[2] = design.neighbour * amplitude;
+    return shares;
+}
+
+struct RobustReceiverState {
+    robust::Design design = robust::DesignFor(kInitialSamplesPerBit);
+    std::array<double, robust::kMaxTaps> input{};  // x_n first
+    double history[4] = {};                        // filter output z, newest first
+    double nextAt = 0.0;    // next interpolant, samples after the newest (-1 .. 1.5 between samples)
+    bool midpoint = false;  // whether the next interpolant is a bit's midpoint
+    double midValue = 0.0;  // y at the last midpoint
+    double previousY = 0.0; // y at the last strobe
+    double baseline = 0.0;  // b, levels
+    double olderY = 0.0;    // y at the strobe before
+    // w: the symbols' shares of the last strobe y_(n-1), in levels: [0] the
+    // bit after it, [1] its own (the amplitude A), [2 ..] the bits before.
+    std::array<double, robust::kFeedbackTaps + 2> shares =
+        SharesAt(design, robust::kLowestGain * robust::kSignalLevel * design.peakGain);
+    // Decisions a, newest (a_n) first.
+    std::array<double, robust::kFeedbackTaps + 2> decisions{};
+    double power = 0.0;     // P, mean y^2 at the strobes: no signal yet
+    bool squelched = true;  // P below kSquelchShare at the last strobe
+    std::int32_t bitsSinceOnset = robust::kOnsetBits;  // since the last signal onset, up to kOnsetBits
+    double clockOffset = 0.0;  // I, bits per bit
+    double correction = 0.0;   // d, bits per bit for the current bit
+};
+
+// "dc-offset / max / min" for FormatLevelLine: the baseline and the two
+// levels that steady runs of either bit would settle on, in sample levels.
+struct RobustLevels {
+    double dcLevel;
+    double peakLevel;
+    double troughLevel;
+};
+
+template <class LineSink = PictureView>
+class RobustReceiver {
+public:
+    explicit RobustReceiver(LineSink& sink) : decoder(sink), sink_(sink) {}
+    RobustReceiver(const RobustReceiver&) = delete;
+    RobustReceiver& operator=(const RobustReceiver&) = delete;
+
+    FrameDecoder<LineSink> decoder;
+    RobustReceiverState state;
+
+    // Samples per bit of the samples that follow: 2, 3 or 4. The loops keep
+    // their state; the clock offset is in bits per bit at any setting.
+    void SetSamplesPerBit(std::int32_t samplesPerBit)
+    {
+        if (samplesPerBit == state.design.samplesPerBit) return;
+        const double scale = robust::DesignFor(samplesPerBit).peakGain / state.design.peakGain;
+        state.design = robust::DesignFor(samplesPerBit);
+        for (double& share : state.shares) share *= scale;
+        state.power *= scale * scale;
+    }
+
+    void Receive(std::span<const std::uint8_t> samples)
+    {
+        // Local copies, as in ReceiveChain: the line's byte stores could
+        // alias the members.
+        FrameDecoder<LineSink> localDecoder(sink_, decoder);
+        RobustReceiverState s = state;
+        for (std::uint8_t sample : samples) Step(s, localDecoder, sample);
+        static_cast<FrameDecoderState&>(decoder) = localDecoder;
+        state = s;
+    }
+
+    RobustLevels Levels() const
+    {
+        const double dc = kZeroLevel + state.baseline;
+        const double swing = state.shares[1] / state.design.peakGain;
+        return {dc, dc + swing, dc - swing};
+    }
+
+private:
+    static void Step(RobustReceiverState& s, FrameDecoder<LineSink>& out, std::uint8_t sample)
+    {
+        for (int j = robust::kMaxTaps - 1; j > 0; --j) s.input[j] = s.input[j - 1];
+        s.input[0] = static_cast<double>(sample) - kZeroLevel;
+        double z = 0.0;
+        for (int j = 0; j < robust::kMaxTaps; ++j) z += s.design.taps[j] * s.input[j];
+        s.history[3] = s.history[2];
+        s.history[2] = s.history[1];
+        s.history[1] = s.history[0];
+        s.history[0] = z;
+        // Interpolants between history[2] and history[1]: nextAt in -2 .. -1.
+        s.nextAt -= 1.0;
+        while (s.nextAt < -1.0) {
+            const double mu = std::max(s.nextAt + 2.0, 0.0);
+            const double y =
+                robust::Cubic(s.history[3], s.history[2], s.history[1], s.history[0], mu) - s.baseline;
+            if (s.midpoint)
+                s.midValue = y;
+            else
+                Strobe(s, out, y);
+            s.midpoint = !s.midpoint;
+            s.nextAt += 0.5 * s.design.samplesPerBit * (1.0 - s.correction);
+        }
+    }
+
+    static void Strobe(RobustReceiverState& s, FrameDecoder<LineSink>& out, double y)
+    {
+        using robust::kFeedbackTaps;
+        const double z = y + s.baseline;
+        // The last bit, a_(n-1), is decided now, with this strobe y_n as
+        // look-ahead: of the four pairs (a_(n-1), a_n), the one whose model
+        // fits y_(n-1) and y_n best. The bits before are final; their shares
+        // are taken off both strobes.
+        const std::array<double, kFeedbackTaps + 2>& w = s.shares;
+        double before = 0.0, beforeNext = 0.0;  // at y_(n-1) and y_n
+        for (int k = 2; k < kFeedbackTaps + 2; ++k) before += w[k] * s.decisions[k - 2];
+        for (int k = 3; k < kFeedbackTaps + 2; ++k) beforeNext += w[k] * s.decisions[k - 3];
+        // Below the weakest signal to be met the bit repeats: silence decodes
+        // as a steady level, which ends no byte, rather than as whatever the
+        // adapting model makes of it.
+        const bool squelched = s.power < robust::kSquelchShare * s.design.strobePower;
+        if (s.squelched && !squelched) {
+            // A signal has appeared: the shares restart from the pulse's own,
+            // at half the level P measures (the baseline loop is stable while
+            // A stays below the signal; noise in P only raises it), and A
+            // averages from here (below).
+            s.shares = SharesAt(s.design, 0.5 * robust::kSignalLevel * s.design.peakGain *
+                                              std::sqrt(s.power / s.design.strobePower));
+            s.bitsSinceOnset = 0;
+        }
+        s.squelched = squelched;
+        double bestCost = 0.0, a = s.decisions[0];
+        for (const double last : {1.0, -1.0}) {
+            for (const double next : {1.0, -1.0}) {
+                const double e1 = s.previousY - w[0] * next - w[1] * last - before;
+                const double e2 = y - w[1] * next - w[2] * last - beforeNext;
+                const double cost = e1 * e1 + e2 * e2;
+                if (!squelched && (last == 1.0 && next == 1.0 ? true : cost < bestCost)) {
+                    bestCost = cost;
+                    a = last;
+                }
+            }
+        }
+        for (int k = kFeedbackTaps + 1; k > 0; --k) s.decisions[k] = s.decisions[k - 1];
+        s.decisions[0] = a;
+
+        // y_(n-2) is now known on both sides: its error against the model
+        // adapts the baseline and the shares.
+        double model = 0.0;
+        for (int k = 0; k < kFeedbackTaps + 2; ++k) model += w[k] * s.decisions[k];
+        const double error = s.olderY - model;
+        s.baseline += s.design.baselineStep * error + s.design.leakStep * (z - s.baseline);
+        // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
+        // the first bits, and 1 / (K + 2 + k) for the other shares (together
+        // they may not exceed 1 / (K + 2) at first, for stability), until
+        // they come down to mu_A and mu_f.
+        double amplitudeStep = robust::kAmplitudeStep, feedbackStep = robust::kFeedbackStep;
+        if (s.bitsSinceOnset < robust::kOnsetBits) {
+            const double k = s.bitsSinceOnset++;
+            amplitudeStep = std::max(amplitudeStep, 1.0 / (k + 1.0));
+            feedbackStep = std::max(feedbackStep, 1.0 / (kFeedbackTaps + 2 + k));
+        }
+        s.shares[0] += feedbackStep * error * s.decisions[0];
+        s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
+        for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
+
+        s.power += (y * y > s.power ? robust::kPowerAttack : robust::kAmplitudeStep) * (y * y - s.power);
+        const double normalisation = std::max(s.power, robust::kMinPowerShare * s.design.strobePower);
+        const double ted = std::clamp((y - s.previousY) * s.midValue / normalisation, -robust::kMaxTimingError,
+                                      robust::kMaxTimingError);
+        s.olderY = s.previousY;
+        s.previousY = y;
+        s.clockOffset =
+            std::clamp(s.clockOffset + s.design.k2 * ted, -robust::kMaxClockOffset, robust::kMaxClockOffset);
+        s.correction = std::clamp(s.design.k1 * ted + s.clockOffset, -robust::kMaxCorrection, robust::kMaxCorrection);
+        out.DecodeBit(a > 0.0 ? 1 : 0);
+    }
+
+    LineSink& sink_;
+};

@@ -1,0 +1,206 @@
+// The robust receiver through the simulated radio channel at every bit rate,
+// its picture store semantics, chunking, and switching receivers mid-stream.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bench/channel_sim.hpp"
+#include "rx/robust_receiver.hpp"
+#include "rx/switched_receiver.hpp"
+#include "support/line_recorder.hpp"
+#include "tx/transmit_chain.hpp"
+
+namespace {
+
+PictureLine AsSent(PictureLine line)  // 255 never goes on the air
+{
+    std::replace(line.begin(), line.end(), std::uint8_t{255}, std::uint8_t{254});
+    return line;
+}
+
+struct Broadcast {
+    std::vector<Picture> pictures;
+    std::vector<std::uint8_t> samples;
+};
+
+// Random pictures back to back from one transmit chain, after a little
+// silence, as a receiver that starts listening first would hear them.
+Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed, std::size_t gapSamples = 0)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> value(0, 255);
+    SamplesPerBit setting{samplesPerBit};
+    TransmitChain chain(setting);
+    std::vector<std::uint8_t> buffer(kMaxTransmissionSamples);
+    Broadcast b{std::vector<Picture>(static_cast<std::size_t>(pictures)), std::vector<std::uint8_t>(1000, kZeroLevel)};
+    for (Picture& picture : b.pictures) {
+        if (&picture != &b.pictures.front()) b.samples.insert(b.samples.end(), gapSamples, kZeroLevel);
+        for (PictureLine& line : picture)
+            for (std::uint8_t& v : line) v = static_cast<std::uint8_t>(value(random));
+        const std::size_t n = EncodeTransmission(chain, picture, buffer.data());
+        b.samples.insert(b.samples.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    return b;
+}
+
+// Feeds samples in polls of random size, empty ones included.
+template <class Receiver>
+void ReceiveInPolls(Receiver& receiver, std::span<const std::uint8_t> samples, std::int32_t samplesPerBit,
+                    std::mt19937& random, std::size_t largest = 9000)
+{
+    std::uniform_int_distribution<std::size_t> pollSize(0, largest);
+    for (std::size_t at = 0, n = 0; at < samples.size(); at += n) {
+        n = std::min(pollSize(random), samples.size() - at);
+        receiver.SetSamplesPerBit(samplesPerBit);
+        receiver.Receive(samples.subspan(at, n));
+    }
+}
+
+// Rows 0 to 58 of every picture (row 59 waits for the next transmission)
+// that arrived as a line.
+double RowsDelivered(const Broadcast& b, const std::vector<PictureLine>& lines)
+{
+    int found = 0, total = 0;
+    for (const Picture& picture : b.pictures) {
+        for (int row = 0; row < kPictureHeight - 1; ++row, ++total)
+            found += std::ranges::find(lines, AsSent(picture[row])) != lines.end() ? 1 : 0;
+    }
+    return static_cast<double>(found) / total;
+}
+
+constexpr std::int32_t kRates[] = {4, 3, 2};
+
+TEST(RobustReceiver, StoresTheLinesAndResetsOfEveryTransmissionOnACleanChannel)
+{
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 3, 11);
+        LineRecorder sink;
+        RobustReceiver<LineRecorder> receiver(sink);
+        std::mt19937 random(3);
+        ReceiveInPolls(receiver, b.samples, samplesPerBit, random);
+        // As ReceiveChain: every row, the next transmission's first bits
+        // completing row 59, and a reset after each 60th line.
+        ASSERT_EQ(sink.lines.size(), 3u * kPictureHeight - 1) << samplesPerBit;
+        for (std::size_t i = 0; i < sink.lines.size(); ++i)
+            ASSERT_EQ(sink.lines[i], AsSent(b.pictures[i / kPictureHeight][i % kPictureHeight])) << i;
+        EXPECT_EQ(sink.resetsAfter, (std::vector<std::size_t>{60, 120}));
+    }
+}
+
+// Each impairment at a margin inside what the receiver is designed for.
+struct Impairment {
+    const char* name;
+    ChannelSettings channel;
+    std::vector<std::int32_t> rates;
+    double rowsNeeded;
+};
+
+TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
+{
+    const std::vector<Impairment> impairments{
+        {"noise", {.snrDb = 12.0}, {4}, 0.98},
+        {"noise", {.snrDb = 13.5}, {3, 2}, 0.98},
+        {"clock fast", {.snrDb = 20.0, .ppm = 2000.0}, {4, 3, 2}, 0.98},
+        {"clock slow", {.snrDb = 20.0, .ppm = -2000.0}, {4, 3, 2}, 0.98},
+        {"sampling phase", {.snrDb = 20.0, .samplingPhase = 0.6}, {4, 3, 2}, 0.98},
+        {"AC coupling", {.snrDb = 22.0, .highPassHz = 100.0}, {4, 3, 2}, 0.98},
+        {"weak, offset, inverted", {.snrDb = 20.0, .dcOffset = 30.0, .gain = 0.2, .inverted = true}, {4, 3, 2}, 0.98},
+        {"strong", {.snrDb = 20.0, .gain = 2.0}, {4, 3, 2}, 0.98},
+        {"voice band-pass", {.snrDb = 25.0, .highPassHz = kVoiceHighPassHz, .lowPassHz = kVoiceLowPassHz}, {4}, 0.9},
+    };
+    for (const Impairment& impairment : impairments) {
+        for (std::int32_t samplesPerBit : impairment.rates) {
+            const Broadcast b = Transmit(samplesPerBit, 2, 7);
+            const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, impairment.channel, 5);
+            LineRecorder sink;
+            RobustReceiver<LineRecorder> receiver(sink);
+            std::mt19937 random(1);
+            ReceiveInPolls(receiver, received, samplesPerBit, random);
+            EXPECT_GE(RowsDelivered(b, sink.lines), impairment.rowsNeeded)
+                << impairment.name << " at " << samplesPerBit << " samples per bit";
+        }
+    }
+}
+
+TEST(RobustReceiver, FindsEachTransmissionAgainAfterASilence)
+{
+    // Half a second of noise between transmissions: the receiver falls
+    // silent and must take up the next one from its preamble.
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 3, 17, kSampleRate / 2);
+        const std::vector<std::uint8_t> received =
+            PassThroughChannel(b.samples, {.snrDb = 20.0, .highPassHz = 100.0}, 6);
+        LineRecorder sink;
+        RobustReceiver<LineRecorder> receiver(sink);
+        std::mt19937 random(2);
+        ReceiveInPolls(receiver, received, samplesPerBit, random);
+        EXPECT_GE(RowsDelivered(b, sink.lines), 0.98) << samplesPerBit;
+    }
+}
+
+bool SameState(const RobustReceiverState& a, const RobustReceiverState& b)
+{
+    return a.design.samplesPerBit == b.design.samplesPerBit && a.input == b.input &&
+           std::equal(std::begin(a.history), std::end(a.history), std::begin(b.history)) && a.nextAt == b.nextAt &&
+           a.midpoint == b.midpoint && a.midValue == b.midValue && a.previousY == b.previousY &&
+           a.olderY == b.olderY && a.baseline == b.baseline && a.shares == b.shares && a.decisions == b.decisions &&
+           a.power == b.power && a.clockOffset == b.clockOffset && a.correction == b.correction &&
+           a.squelched == b.squelched && a.bitsSinceOnset == b.bitsSinceOnset;
+}
+
+TEST(RobustReceiver, ChunkedInputGivesWhatWholeInputGives)
+{
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 1, 21);
+        const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, {.snrDb = 11.0, .dcOffset = 5.0}, 9);
+        LineRecorder wholeSink, chunkedSink;
+        RobustReceiver<LineRecorder> whole(wholeSink), chunked(chunkedSink);
+        whole.SetSamplesPerBit(samplesPerBit);
+        whole.Receive(received);
+        std::mt19937 random(samplesPerBit);
+        ReceiveInPolls(chunked, received, samplesPerBit, random, 700);
+        EXPECT_EQ(wholeSink.lines, chunkedSink.lines) << samplesPerBit;
+        EXPECT_EQ(wholeSink.resetsAfter, chunkedSink.resetsAfter) << samplesPerBit;
+        EXPECT_TRUE(SameState(whole.state, chunked.state)) << samplesPerBit;
+        const FrameDecoderState& w = whole.decoder;
+        const FrameDecoderState& c = chunked.decoder;
+        EXPECT_TRUE(w.descramblerRegister == c.descramblerRegister && w.runLength == c.runLength &&
+                    w.byteRegister == c.byteRegister && w.bitCount == c.bitCount && w.lineColumn == c.lineColumn &&
+                    w.lineBuffer == c.lineBuffer)
+            << samplesPerBit;
+    }
+}
+
+TEST(SwitchedReceiver, SwitchingAtEveryPollLosesAndRepeatsNoLine)
+{
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 3, 31);
+        const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, {.snrDb = 25.0}, 4);
+        LineRecorder sink;
+        SwitchedReceiver<LineRecorder> receiver(sink);
+        std::mt19937 random(8);
+        // Short polls, so that many switches fall between the two
+        // receivers' emissions of one line.
+        std::uniform_int_distribution<std::size_t> pollSize(0, 400);
+        const std::span<const std::uint8_t> samples(received);
+        bool robust = false;
+        for (std::size_t at = 0, n = 0; at < samples.size(); at += n) {
+            n = std::min(pollSize(random), samples.size() - at);
+            robust = !robust;
+            receiver.SetRobust(robust);
+            receiver.SetSamplesPerBit(samplesPerBit);
+            receiver.Receive(samples.subspan(at, n));
+        }
+        ASSERT_EQ(sink.lines.size(), 3u * kPictureHeight - 1) << samplesPerBit;
+        for (std::size_t i = 0; i < sink.lines.size(); ++i)
+            ASSERT_EQ(sink.lines[i], AsSent(b.pictures[i / kPictureHeight][i % kPictureHeight])) << i;
+        EXPECT_EQ(sink.resetsAfter, (std::vector<std::size_t>{60, 120}));
+    }
+}
+
+}  // namespace
