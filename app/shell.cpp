@@ -31,7 +31,7 @@ void Shell::OnClose(WindowHandle mainWindow)
 void Shell::OnTimer()
 {
     if (parts_.audio.receiverNotRunning == 0) parts_.audio.PollAudioCapture();
-    FormatLevelLine(parts_.receiver.tracker, parts_.state.statusText, sizeof parts_.state.statusText);
+    parts_.receiver.FormatLevels(parts_.state.statusText, sizeof parts_.state.statusText);
     parts_.scheduler.UpdateKeying();
     // A lost sound device is said in the title for as long as it lasts.
     std::string title = parts_.state.statusText;
@@ -70,6 +70,11 @@ void Shell::DispatchCommand(WindowHandle mainWindow, std::uintptr_t code, std::i
     case kBaud5500: SetBitRate(4, kBaud5500); break;
     case kBaud8250: SetBitRate(3, kBaud8250); break;
     case kBaud11000: SetBitRate(2, kBaud11000); break;
+    case kRobustReceiver:
+        // Takes effect at the next poll; both receivers keep running.
+        parts_.receiver.SetRobust(!parts_.receiver.Robust());
+        parts_.ui.CheckMenuItem(kRobustReceiver, parts_.receiver.Robust());
+        break;
     default: break;
     }
 }

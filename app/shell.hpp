@@ -13,7 +13,7 @@
 #include "platform/window_events.hpp"
 #include "platform/window_system.hpp"
 #include "rx/audio_capture.hpp"
-#include "rx/receive_chain.hpp"
+#include "rx/switched_receiver.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
 
@@ -34,7 +34,7 @@ public:
         TransmitScheduler& scheduler;
         PttPort& port;
         AudioCapture<>& audio;
-        ReceiveChain<>& receiver;
+        SwitchedReceiver<>& receiver;
     };
 
     explicit Shell(const Parts& parts) : parts_(parts) {}

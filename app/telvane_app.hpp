@@ -20,7 +20,7 @@
 #include "platform/qt/qt_sound_player.hpp"
 #include "rx/audio_capture.hpp"
 #include "rx/picture_view.hpp"
-#include "rx/receive_chain.hpp"
+#include "rx/switched_receiver.hpp"
 #include "tx/ptt_port.hpp"
 #include "tx/transmit_scheduler.hpp"
 
@@ -55,7 +55,8 @@ private:
     ShellState state_;
     SamplesPerBit samplesPerBit_{kInitialSamplesPerBit};
     PictureView view_;
-    ReceiveChain<> receiver_{view_};
+    // The exact receiver feeds the picture until "Robust receiver" is chosen.
+    SwitchedReceiver<> receiver_{view_};
 
     // Declared after what its children use and before what uses it, so it
     // goes after the subsystems and before the picture state.

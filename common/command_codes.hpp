@@ -20,4 +20,6 @@ constexpr std::int32_t kReceive = 40015;
 constexpr std::int32_t kBaud5500 = 40017;
 constexpr std::int32_t kBaud8250 = 40018;
 constexpr std::int32_t kBaud11000 = 40019;
+// Beyond the original menu: the choice between the exact and the robust receiver.
+constexpr std::int32_t kRobustReceiver = 40020;
 }  // namespace command

@@ -41,6 +41,7 @@ inline constexpr MenuEntry kTelvaneMenu[] = {
     {MenuEntry::kItem, "8250 bps", command::kBaud8250},
     {MenuEntry::kItem, "11000 bps", command::kBaud11000},
     {MenuEntry::kEnd},
+    {MenuEntry::kItem, "Robust receiver", command::kRobustReceiver},
     {MenuEntry::kSeparator},
     {MenuEntry::kEnd},
     {MenuEntry::kPopup, "&Help"},

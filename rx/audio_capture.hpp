@@ -9,10 +9,10 @@
 #include "common/samples.hpp"
 #include "platform/sound_input.hpp"
 #include "platform/ui.hpp"
-#include "rx/receive_chain.hpp"
+#include "rx/switched_receiver.hpp"
 
 // Receiver: SetSamplesPerBit(int32_t) and Receive(span of samples).
-template <class Receiver = ReceiveChain<>>
+template <class Receiver = SwitchedReceiver<>>
 class AudioCapture {
 public:
     AudioCapture(SoundInput& input, Ui& ui, const SamplesPerBit& samplesPerBit, Receiver& receiver)

@@ -59,7 +59,7 @@ protected:
     ShellState state;
     SamplesPerBit samplesPerBit{kInitialSamplesPerBit};
     PictureView view;
-    ReceiveChain<> receiver{view};
+    SwitchedReceiver<> receiver{view};
     AudioCapture<> audio{sound, ui, samplesPerBit, receiver};
     PttPort port{ports, ui};
     TransmitScheduler scheduler{samplesPerBit, port, ui, player, 0ms};
@@ -152,7 +152,14 @@ TEST_F(ShellTest, TheBitRateItemsSetSamplesPerBitAndMoveTheCheck)
     // The receiver follows at its next poll.
     shell.DispatchCommand(mainWindow, command::kBaud8250, 0);
     shell.OnTimer();
-    EXPECT_EQ(receiver.clock.phaseIncrement, 100.0 / 3);
+    EXPECT_EQ(receiver.exact.clock.phaseIncrement, 100.0 / 3);
+
+    // "Robust receiver" switches which receiver feeds the picture, and back.
+    for (bool robust : {true, false}) {
+        shell.DispatchCommand(mainWindow, command::kRobustReceiver, 0);
+        EXPECT_EQ(receiver.Robust(), robust);
+        EXPECT_EQ(ui.checked[command::kRobustReceiver], robust);
+    }
 }
 
 TEST_F(ShellTest, ExitDestroysAtOnceWhileTheCloseBoxStopsEverythingFirst)

@@ -165,7 +165,7 @@ TEST(AudioCaptureChain, PollsOfATransmissionDeliverItsRows)
     samples.resize(EncodeTransmission(tx, sent, samples.data()));
 
     PictureView view;
-    ReceiveChain<> chain(view);
+    SwitchedReceiver<> chain(view);
     FakeSoundInput input;
     FakeUi ui;
     AudioCapture<> capture(input, ui, samplesPerBit, chain);

@@ -43,13 +43,13 @@ TEST(MainWindowTest, TheMenuIsBuiltAsTabledWithItsStartingChecks)
     EXPECT_EQ(Entries(window.Popup(0)), (QStringList{"E&xit"}));
     EXPECT_EQ(Entries(window.Popup(1)),
               (QStringList{"&Preview*", "&Overlay", "-", "Video &Format...", "Video &Source...", "Video &Display...",
-                           "-", "Send NBTV", "RX*", "-", "TX_Port", "Baudrate", "-"}));
+                           "-", "Send NBTV", "RX*", "-", "TX_Port", "Baudrate", "Robust receiver", "-"}));
     EXPECT_EQ(Entries(window.Popup(2)), (QStringList{"&About..."}));
     EXPECT_EQ(Entries(window.Popup(1)->actions()[10]->menu()), (QStringList{"COM1", "COM2", "none*"}));
     EXPECT_EQ(Entries(window.Popup(1)->actions()[11]->menu()), (QStringList{"5500 bps*", "8250 bps", "11000 bps"}));
 
     // Items are found by their command codes.
-    for (std::int32_t code : {104, 131, 132, 134, 135, 136, 140, 40015, 40009, 40010, 40011, 40017, 40018, 40019, 191}) {
+    for (std::int32_t code : {104, 131, 132, 134, 135, 136, 140, 40015, 40009, 40010, 40011, 40017, 40018, 40019, 40020, 191}) {
         EXPECT_NE(window.Item(code), nullptr) << code;
     }
     EXPECT_EQ(window.Item(150), nullptr);
@@ -61,7 +61,7 @@ TEST(MainWindowTest, AppendedItemsGoAfterTheLastSeparatorAndChecksStayWithTheLog
     QtMainWindow window(messages);
     window.AppendMenuItem(1, 150, "&0 Camera");
     window.AppendMenuItem(1, 152, "&2 Other");
-    EXPECT_EQ(Entries(window.Popup(1)).mid(12), (QStringList{"-", "&0 Camera", "&2 Other"}));
+    EXPECT_EQ(Entries(window.Popup(1)).mid(13), (QStringList{"-", "&0 Camera", "&2 Other"}));
 
     // Without a shell to act on it, a click changes no check mark.
     window.Item(command::kReceive)->trigger();
