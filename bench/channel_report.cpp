@@ -39,6 +39,7 @@
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
 #include "rx/receive_chain.hpp"
+#include "rx/picture_sink.hpp"
 #include "rx/robust_receiver.hpp"
 #include "tx/transmit_chain.hpp"
 
@@ -115,28 +116,15 @@ Broadcast Transmit(const std::vector<Picture>& pictures, std::int32_t samplesPer
 // Stands in front of the received picture: what the window shows at each
 // repaint, and every line, each with the received sample count at the end
 // of the poll it came in.
-class ReceivedLog : public PictureWindow {
+class ReceivedLog : public PictureSink {
 public:
-    ReceivedLog() { view_.SetWindow(this); }
-    ReceivedLog(const ReceivedLog&) = delete;
-    ReceivedLog& operator=(const ReceivedLog&) = delete;
-
-    void StoreLine(const PictureLine& line)
-    {
-        lines.emplace_back(now, line);
-        view_.StoreLine(line);
-    }
-    void ResetPictureRow() { view_.ResetPictureRow(); }
-    void RepaintNow() override { shown.emplace_back(now, view_.receivedPicture); }
-    // Stands in for the repaint that the next transmission would bring.
-    void EndOfInput() { RepaintNow(); }
-
     std::size_t now = 0;
     std::vector<std::pair<std::size_t, PictureLine>> lines;
     std::vector<std::pair<std::size_t, Picture>> shown;
 
 private:
-    PictureView view_;
+    void OnLine(const PictureLine& line) override { lines.emplace_back(now, line); }
+    void OnRepaint(const Picture& picture, long) override { shown.emplace_back(now, picture); }
 };
 
 struct Score {

@@ -19,6 +19,7 @@
 
 #include "common/picture.hpp"
 #include "common/samples.hpp"
+#include "rx/picture_sink.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/switched_receiver.hpp"
 #include "tools/image_input.hpp"
@@ -253,49 +254,36 @@ int Encode(Arguments& args)
     return 0;
 }
 
-// Stands in front of the received picture: counts lines and writes the
-// picture to a file at every repaint.
-class PictureFiles : public PictureWindow {
+// Writes the received picture to the next rxNNNN file at every repaint.
+class PictureFiles : public PictureSink {
 public:
     // The first picture is numbered lastNumber + 1.
     PictureFiles(std::filesystem::path directory, PictureFormat format, long lastNumber)
         : directory_(std::move(directory)), format_(format), number_(lastNumber)
     {
-        view_.SetWindow(this);
-    }
-
-    void StoreLine(const PictureLine& line)
-    {
-        ++lines_;
-        ++rowsSinceWrite_;
-        view_.StoreLine(line);
-    }
-    void ResetPictureRow() { view_.ResetPictureRow(); }
-
-    void RepaintNow() override { Write(""); }
-
-    // At the end of the input: the rows received since the last picture.
-    void WriteRemainder()
-    {
-        if (rowsSinceWrite_ > 0) Write(" (end of input, " + std::to_string(rowsSinceWrite_) + " new rows)");
     }
 
     bool Failed() const { return !error_.empty(); }
     const std::string& Error() const { return error_; }
     const std::string& FailedPath() const { return failedPath_; }
     long Pictures() const { return pictures_; }
-    long Lines() const { return lines_; }
 
 private:
-    void Write(const std::string& note)
+    void OnRepaint(const Picture& picture, long) override { Write(picture, ""); }
+    // At the end of the input: the rows received since the last picture.
+    void OnEndOfInput(const Picture& picture, long newLines) override
     {
-        rowsSinceWrite_ = 0;
+        if (newLines > 0) Write(picture, " (end of input, " + std::to_string(newLines) + " new rows)");
+    }
+
+    void Write(const Picture& picture, const std::string& note)
+    {
         if (Failed()) return;
         char name[32];
         std::snprintf(name, sizeof name, "rx%04ld.%s", number_ + 1, format_ == PictureFormat::Pgm ? "pgm" : "png");
         const std::string path = (directory_ / name).string();
         std::string error;
-        if (!WritePicture(view_.receivedPicture, path, format_, error)) {
+        if (!WritePicture(picture, path, format_, error)) {
             error_ = "cannot write picture: " + error;
             failedPath_ = path;
             return;
@@ -306,13 +294,10 @@ private:
         std::fflush(stdout);
     }
 
-    PictureView view_;
     std::filesystem::path directory_;
     PictureFormat format_;
     long number_;
     long pictures_ = 0;
-    long lines_ = 0;
-    long rowsSinceWrite_ = 0;
     std::string error_;
     std::string failedPath_;
 };
@@ -395,13 +380,13 @@ int Decode(Arguments& args)
         if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
         if (!read) {
             // The input ends here: the rows received up to it still make a picture.
-            pictures.WriteRemainder();
+            pictures.EndOfInput();
             Failure(recording == "-" ? "standard input" : recording, "cannot read recording: " + error);
             if (pictures.Failed()) Failure(pictures.FailedPath(), pictures.Error());
             return kExitFailure;
         }
     }
-    pictures.WriteRemainder();
+    pictures.EndOfInput();
     if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
 
     char levels[64];
