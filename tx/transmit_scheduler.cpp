@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "common/command_codes.hpp"
 
@@ -137,13 +138,8 @@ std::int32_t TransmitScheduler::TransmitOnce()
         ui_.Show(owner, text, "Error");
     const bool played = player_.PlaySync(fileName_);
     soundOutputLost_.store(!played);
-    // Without sound the cycle still takes the transmission's own time, so
-    // that the files do not turn over faster than they could be sent.
-    if (!played) {
-        const auto length = std::chrono::microseconds(static_cast<std::int64_t>(count) * 1'000'000 / kSampleRate);
-        std::unique_lock lock(threadMutex_);
-        stopRequested_.wait_for(lock, length, [this] { return stopFlag_ != 0; });
-    }
+    unplayed_ = played ? std::chrono::microseconds(0)
+                       : std::chrono::microseconds(static_cast<std::int64_t>(count) * 1'000'000 / kSampleRate);
     return 1;
 }
 
@@ -169,7 +165,9 @@ void TransmitScheduler::ThreadLoop()
         lock.unlock();
         TransmitOnce();
         lock.lock();
-        stopRequested_.wait_for(lock, pause_, [this] { return stopFlag_ != 0; });
+        // Without sound the cycle still takes the transmission's own time, so
+        // that the files do not turn over faster than they could be sent.
+        stopRequested_.wait_for(lock, pause_ + std::exchange(unplayed_, {}), [this] { return stopFlag_ != 0; });
     }
     sampleBuffer_.reset();
     threadRunning_ = false;

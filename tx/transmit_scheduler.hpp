@@ -84,6 +84,8 @@ private:
     WavWriter writer_;
     std::int32_t fileCounter_ = 0;  // number of the file written last
     std::atomic<bool> soundOutputLost_{false};
+    // How long the last transmission would have played had there been sound.
+    std::chrono::microseconds unplayed_{0};
     bool keyingDropped_ = false;  // user-interface thread
     std::string fileName_;
 

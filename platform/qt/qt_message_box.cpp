@@ -108,9 +108,7 @@ void QtMessageBox::OpenWorkerBox(WindowHandle owner, const QString& text, const 
 
 void QtMessageBox::Forget(const QObject* box)
 {
-    const auto gone = std::find_if(open_.begin(), open_.end(), [box](const OpenBox& open) {
-        return open.box.isNull() || open.box.data() == box;
-    });
+    const auto gone = std::find_if(open_.begin(), open_.end(), [box](const OpenBox& open) { return open.box == box; });
     if (gone == open_.end()) return;
     const QPointer<QWidget> owner = gone->owner;
     open_.erase(gone);
@@ -124,7 +122,7 @@ void QtMessageBox::CloseOpenBoxes()
 {
     // Deleting a box forgets it, so work from a copy.
     const std::vector<OpenBox> boxes = open_;
-    for (const OpenBox& open : boxes) delete open.box.data();
+    for (const OpenBox& open : boxes) delete open.box;
 }
 
 void QtMessageBox::Shutdown()

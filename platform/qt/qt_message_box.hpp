@@ -38,10 +38,10 @@ public:
 
 private:
     struct Shared;
-    // The box as a QObject: it is looked up while being destroyed, when it
-    // is no longer a QMessageBox.
+    // A box is forgotten as it is destroyed, so the pointer is always live
+    // here; held as a QObject, which is all a box still is by then.
     struct OpenBox {
-        QPointer<QObject> box;
+        QObject* box;
         QPointer<QWidget> owner;
     };
 
