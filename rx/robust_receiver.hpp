@@ -28,21 +28,42 @@
 //  3. Model of a strobe (levels): y_n = z_n - b = sum_k w_k a_(n+1-k) + noise,
 //     w_0 the next bit's share (pre-cursor), w_1 = A its own, w_2 .. w_9 the
 //     kFeedbackTaps earlier bits' (the pulse's post-cursor and what the
-//     channel's filters spread). b is the baseline. w_0 and w_2 start at the
-//     pulse's own r(T) A (Design::neighbour), the rest at 0.
+//     channel's filters spread), and c_j T_j(n) the share of the bits before
+//     those: T_j(n) = rho_j T_j(n-1) + sqrt(1 - rho_j^2) a_(n-K-1), three
+//     decaying memories of time constants tau_j = kTailBits = 4, 16 and 64
+//     bits (rho_j = exp(-1 / tau_j); unit power from random bits). An AC
+//     coupling leaves each bit a long tail of the opposite sign; its time
+//     constant 1 / (2 pi f zeta) (second order, zeta = 0.71) is 4 bits for
+//     300 Hz at 5500 bit/s and 124 bits for 20 Hz at 11000 bit/s, so the
+//     three span the corners to be met at every rate. b is the baseline.
+//     w_0 and w_2 start at the pulse's own r(T) A (Design::neighbour), the
+//     rest and the c_j at 0.
 //  4. Decisions, one bit late: at strobe n, a_(n-1) is the first half of
 //     the pair (a_(n-1), a_n) whose model fits y_(n-1) and y_n best (four
 //     pairs, squared error), the final bits before taken off. This is a
 //     two-strobe sequence estimate: it sees the pre-cursor, which a slicer
 //     or decision feedback alone cannot (at N = 3, r(T) = 0.19 of the peak).
 //  5. Adaptation, two bits late, when y_(n-2) is known on both sides: error
-//     e = y_(n-2) - sum_k w_k a_(n-1-k); then
+//     e = y_(n-2) - sum_k w_k a_(n-1-k) - sum_j c_j T_j(n-2); then
 //       b   += mu_b e + mu_l (z_n - b)
 //       w_1 += mu_A e a_(n-2)   (held above kMinAmplitude)
 //       w_k += mu_f e a_(n-1-k) (k != 1)
-//     All LMS on +-1 regressors, so their speed does not depend on the gain.
-//     b follows a DC offset and the low-frequency wander that AC coupling
-//     leaves: a first-order loop of corner mu_b R / (2 pi) Hz, R bits/s.
+//       c_j += mu_f e T_j(n-2)
+//     All LMS on regressors of unit power, so their speed does not depend
+//     on the gain. The model and the decision-directed part of b adapt only
+//     on bits decided with a margin: the two best pairs' costs apart by at
+//     least kReliableMargin (1/4) of the 4 A^2 that separate them on a clean
+//     channel. While the model is far off, as at the onset of a signal
+//     through a 300 Hz high-pass, most wrong decisions are close calls; fed
+//     back, they pull the model toward a wrong fit that can last for
+//     thousands of bits. On a channel the model fits (at 9 dB, say) nearly
+//     every bit passes. The c_j adapt only once the onset steps (below) are over
+//     and never while squelched: a repeated bit charges T_j far beyond unit
+//     power (to sqrt((1 + rho) / (1 - rho)), 11 at 64 bits), and together
+//     with the onset steps the sum of the steps would pass the stability
+//     bound. They take up the coupling's tail after the first kOnsetBits.
+//     b follows a DC offset and the wander that the tails leave: a
+//     first-order loop of corner mu_b R / (2 pi) Hz, R bits/s.
 //     kBaselineHz = 200, twice the highest coupling corner to be met
 //     (100 Hz): mu_b = 0.23 / 0.15 / 0.11 at R = 5500 / 8250 / 11000. Its
 //     estimate adds mu_b / (2 - mu_b) of the noise power to the decisions
@@ -57,8 +78,8 @@
 //     1 / (k + 1) for A (the mean of the bits so far) and 1 / (K + 2 + k)
 //     for the other shares (their sum stays below the LMS stability bound
 //     2 / (K + 2)), until they come down to mu_A = 1/32 (time constant 32
-//     bits) and mu_f = 1/128 (misadjustment about mu_f (K + 1) / 2 = 3.5 %
-//     of the noise power, 0.15 dB): the model is fitted within the 168-bit
+//     bits) and mu_f = 1/128 (misadjustment about mu_f (K + 4) / 2 = 4.7 %
+//     of the noise power, 0.2 dB): the model is fitted within the 168-bit
 //     preamble. Before any signal A is kLowestGain of the synth's level.
 //     K = 8 bits spans about two time constants of a 300 Hz high-pass's
 //     tail at 5500 bit/s (1 / (2 pi 300 zeta) = 0.75 ms = 4.1 bits).
@@ -92,10 +113,12 @@
 //     loop averages over about 1 / (2 Bn T) = 50 bits, and locks within the
 //     preamble), zeta = 1/sqrt 2. The integrator holds the clock mismatch
 //     in bits per bit; its lock-in range 2 zeta omega_n, omega_n T =
-//     2 theta, is about +-4000 ppm. It is clamped to kMaxClockOffset,
-//     10,000 ppm, twice the largest mismatch designed for (+-5000 ppm): an
-//     integrator sitting at its clamp leaves the loop no restoring force,
-//     so the clamp stays near the range that is needed.
+//     2 theta, is about +-4000 ppm; beyond it the loop pulls in within a
+//     few lines, and keeps the mismatch from one transmission to the next.
+//     It is clamped to kMaxClockOffset, 40,000 ppm, beyond the 30,000 ppm
+//     from which even ReceiveChain's resynchronising clock loses most rows:
+//     an integrator sitting at its clamp leaves the loop no restoring
+//     force, so the clamp stays near the range that can be used.
 //     The integrator makes the loop type 2: a constant clock mismatch
 //     leaves no timing error, so any mismatch and sampling phase give the
 //     same strobe instants relative to the pulse. A strobe moves at most
@@ -105,7 +128,8 @@
 //
 // Work per sample: one 8-tap filter (shorter pulses are padded with zeros)
 // and a compare; per half bit one cubic interpolation; per bit the four
-// pair costs and 10-coefficient LMS. No allocation.
+// pair costs (without branches: the bits are random), three tail filters
+// and 13-coefficient LMS. No allocation.
 
 #include <algorithm>
 #include <array>
@@ -127,14 +151,17 @@ constexpr double kAmplitudeStep = 1.0 / 32;   // amplitude LMS step, per bit
 constexpr std::int32_t kOnsetBits = 128;      // 1 / kFeedbackStep
 constexpr double kLowestGain = 0.2;           // weakest signal to be met, against the synth's
 constexpr int kFeedbackTaps = 8;              // decision feedback, bits after the one decided
+constexpr int kTailFilters = 3;               // decaying shares of the bits before those
+constexpr double kTailBits[kTailFilters] = {4.0, 16.0, 64.0};  // their time constants, bits
 constexpr double kFeedbackStep = 1.0 / 128;   // their LMS step, per bit
 constexpr double kMinAmplitude = 0.5;         // levels at the strobe
+constexpr double kReliableMargin = 0.25;      // cost margin of a decision to adapt on, of the clean one
 constexpr double kMinPowerShare = 0.04;       // P floor, of the synth's strobe power: gain 0.2
 constexpr double kPowerAttack = 1.0 / 4;      // P's step while the strobes are above it, per bit
 constexpr double kSquelchShare = 0.02;        // no decisions below this, 3 dB under that
 constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
 constexpr double kLoopDamping = 0.70710678118654752;
-constexpr double kMaxClockOffset = 0.01;      // bits per bit (10,000 ppm)
+constexpr double kMaxClockOffset = 0.04;      // bits per bit (40,000 ppm)
 constexpr double kMaxCorrection = 0.25;       // bits per bit: a strobe moves at most a quarter bit
 constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves the strobe little
 constexpr double kSignalLevel = 50.0;         // synth levels about 128
@@ -159,6 +186,10 @@ struct Design {
     double leakStep = 0.0;                // mu_l
     double neighbour = 0.0;               // r(T): the next and the last symbol's share of a strobe
     double strobePower = 1.0;             // mean y^2 at the strobes from the synth, levels^2
+    std::array<double, kTailFilters> tailPole{};  // rho_j = exp(-1 / tau_j), per bit
+    std::array<double, kTailFilters> tailGain{};  // sqrt(1 - rho_j^2): unit power from random bits
+
+    bool operator==(const Design&) const = default;
 };
 
 // The unit pulse u (2N values) from the synth's samples for the four bit pairs.
@@ -246,6 +277,10 @@ inline Design MakeDesign(std::int32_t samplesPerBit)
     d.baselineStep = kTwoPi * kBaselineHz * n / kSampleRate;
     d.leakStep = kTwoPi * kBaselineLeakHz * n / kSampleRate;
     d.neighbour = at(n);
+    for (int j = 0; j < kTailFilters; ++j) {
+        d.tailPole[j] = std::exp(-1.0 / kTailBits[j]);
+        d.tailGain[j] = std::sqrt(1.0 - d.tailPole[j] * d.tailPole[j]);
+    }
     return d;
 }
 
@@ -284,11 +319,18 @@ struct RobustReceiverState {
         SharesAt(design, robust::kLowestGain * robust::kSignalLevel * design.peakGain);
     // Decisions a, newest (a_n) first.
     std::array<double, robust::kFeedbackTaps + 2> decisions{};
+    // The tail filters' outputs T_j at y_(n-2) (the bits before its
+    // feedback span), and their shares c_j in levels.
+    std::array<double, robust::kTailFilters> tails{};
+    std::array<double, robust::kTailFilters> tailShares{};
     double power = 0.0;     // P, mean y^2 at the strobes: no signal yet
     bool squelched = true;  // P below kSquelchShare at the last strobe
     std::int32_t bitsSinceOnset = robust::kOnsetBits;  // since the last signal onset, up to kOnsetBits
     double clockOffset = 0.0;  // I, bits per bit
     double correction = 0.0;   // d, bits per bit for the current bit
+    bool reliable = false;     // whether a_(n-1) was decided with kReliableMargin
+
+    bool operator==(const RobustReceiverState&) const = default;
 };
 
 // "dc-offset / max / min" for FormatLevelLine: the baseline and the two
@@ -317,6 +359,7 @@ public:
         const double scale = robust::DesignFor(samplesPerBit).peakGain / state.design.peakGain;
         state.design = robust::DesignFor(samplesPerBit);
         for (double& share : state.shares) share *= scale;
+        for (double& share : state.tailShares) share *= scale;
         state.power *= scale * scale;
     }
 
@@ -367,6 +410,7 @@ private:
     static void Strobe(RobustReceiverState& s, FrameDecoder<LineSink>& out, double y)
     {
         using robust::kFeedbackTaps;
+        using robust::kTailFilters;
         const double z = y + s.baseline;
         // The last bit, a_(n-1), is decided now, with this strobe y_n as
         // look-ahead: of the four pairs (a_(n-1), a_n), the one whose model
@@ -376,6 +420,15 @@ private:
         double before = 0.0, beforeNext = 0.0;  // at y_(n-1) and y_n
         for (int k = 2; k < kFeedbackTaps + 2; ++k) before += w[k] * s.decisions[k - 2];
         for (int k = 3; k < kFeedbackTaps + 2; ++k) beforeNext += w[k] * s.decisions[k - 3];
+        // The tails at y_(n-1) and y_n take in the bits that leave their
+        // feedback spans, a_(n-K-2) and a_(n-K-1).
+        std::array<double, kTailFilters> tailsBefore{}, tailsNext{};
+        for (int j = 0; j < kTailFilters; ++j) {
+            tailsBefore[j] = s.design.tailPole[j] * s.tails[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps];
+            tailsNext[j] = s.design.tailPole[j] * tailsBefore[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps - 1];
+            before += s.tailShares[j] * tailsBefore[j];
+            beforeNext += s.tailShares[j] * tailsNext[j];
+        }
         // Below the weakest signal to be met the bit repeats: silence decodes
         // as a steady level, which ends no byte, rather than as whatever the
         // adapting model makes of it.
@@ -387,21 +440,24 @@ private:
             // averages from here (below).
             s.shares = SharesAt(s.design, 0.5 * robust::kSignalLevel * s.design.peakGain *
                                               std::sqrt(s.power / s.design.strobePower));
+            s.tails = {};
+            s.tailShares = {};
             s.bitsSinceOnset = 0;
         }
         s.squelched = squelched;
-        double bestCost = 0.0, a = s.decisions[0];
-        for (const double last : {1.0, -1.0}) {
-            for (const double next : {1.0, -1.0}) {
-                const double e1 = s.previousY - w[0] * next - w[1] * last - before;
-                const double e2 = y - w[1] * next - w[2] * last - beforeNext;
-                const double cost = e1 * e1 + e2 * e2;
-                if (!squelched && (last == 1.0 && next == 1.0 ? true : cost < bestCost)) {
-                    bestCost = cost;
-                    a = last;
-                }
-            }
-        }
+        const auto cost = [&](double last, double next) {
+            const double e1 = s.previousY - w[0] * next - w[1] * last - before;
+            const double e2 = y - w[1] * next - w[2] * last - beforeNext;
+            return e1 * e1 + e2 * e2;
+        };
+        // Branch-free: the bits are random, a branch per pair would be
+        // mispredicted half the time. A tie goes to +1.
+        const double bestHigh = std::min(cost(1.0, 1.0), cost(1.0, -1.0));
+        const double bestLow = std::min(cost(-1.0, 1.0), cost(-1.0, -1.0));
+        const double decided = bestLow < bestHigh ? -1.0 : 1.0;
+        const double a = squelched ? s.decisions[0] : decided;
+        const bool reliable = s.reliable;  // a_(n-2)'s, the bit adapted on below
+        s.reliable = std::abs(bestLow - bestHigh) >= robust::kReliableMargin * 4.0 * w[1] * w[1];
         for (int k = kFeedbackTaps + 1; k > 0; --k) s.decisions[k] = s.decisions[k - 1];
         s.decisions[0] = a;
 
@@ -409,8 +465,9 @@ private:
         // adapts the baseline and the shares.
         double model = 0.0;
         for (int k = 0; k < kFeedbackTaps + 2; ++k) model += w[k] * s.decisions[k];
+        for (int j = 0; j < kTailFilters; ++j) model += s.tailShares[j] * s.tails[j];
         const double error = s.olderY - model;
-        s.baseline += s.design.baselineStep * error + s.design.leakStep * (z - s.baseline);
+        s.baseline += (reliable ? s.design.baselineStep * error : 0.0) + s.design.leakStep * (z - s.baseline);
         // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
         // the first bits, and 1 / (K + 2 + k) for the other shares (together
         // they may not exceed 1 / (K + 2) at first, for stability), until
@@ -421,9 +478,16 @@ private:
             amplitudeStep = std::max(amplitudeStep, 1.0 / (k + 1.0));
             feedbackStep = std::max(feedbackStep, 1.0 / (kFeedbackTaps + 2 + k));
         }
-        s.shares[0] += feedbackStep * error * s.decisions[0];
-        s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
-        for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
+        if (reliable) {
+            s.shares[0] += feedbackStep * error * s.decisions[0];
+            s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
+            for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
+            // The tails adapt once the shares above have settled; never on
+            // repeated bits, which fill them far beyond unit power.
+            if (!squelched && s.bitsSinceOnset >= robust::kOnsetBits)
+                for (int j = 0; j < kTailFilters; ++j) s.tailShares[j] += robust::kFeedbackStep * error * s.tails[j];
+        }
+        s.tails = tailsBefore;
 
         s.power += (y * y > s.power ? robust::kPowerAttack : robust::kAmplitudeStep) * (y * y - s.power);
         const double normalisation = std::max(s.power, robust::kMinPowerShare * s.design.strobePower);
