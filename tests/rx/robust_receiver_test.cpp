@@ -111,7 +111,8 @@ TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
         {"AC coupling", {.snrDb = 22.0, .highPassHz = 100.0}, {4, 3, 2}, 0.98},
         {"weak, offset, inverted", {.snrDb = 20.0, .dcOffset = 30.0, .gain = 0.2, .inverted = true}, {4, 3, 2}, 0.98},
         {"strong", {.snrDb = 20.0, .gain = 2.0}, {4, 3, 2}, 0.98},
-        {"voice band-pass", {.snrDb = 25.0, .highPassHz = kVoiceHighPassHz, .lowPassHz = kVoiceLowPassHz}, {4}, 0.9},
+        {"voice band-pass", {.snrDb = 25.0, .highPassHz = kVoiceHighPassHz, .lowPassHz = kVoiceLowPassHz}, {4, 3, 2}, 0.9},
+        {"clock far off", {.snrDb = 20.0, .ppm = -15000.0}, {4, 3, 2}, 0.9},
     };
     for (const Impairment& impairment : impairments) {
         for (std::int32_t samplesPerBit : impairment.rates) {
