@@ -112,28 +112,20 @@ void CheckState(const Robust& receiver)
           "a share is not finite");
 }
 
-bool SameDecoder(const FrameDecoderState& da, const FrameDecoderState& db)
-{
-    return da.descramblerRegister == db.descramblerRegister && da.previousLevel == db.previousLevel &&
-           da.runLength == db.runLength && da.byteRegister == db.byteRegister && da.bitCount == db.bitCount &&
-           da.flagSeen == db.flagSeen && da.lineColumn == db.lineColumn && da.linesSinceStart == db.linesSinceStart &&
-           da.lineBuffer == db.lineBuffer;
-}
-
 bool SameState(const Chain& a, const Chain& b)
 {
     const BitClockState& ca = a.clock;
     const BitClockState& cb = b.clock;
     const LevelTrackerState& ta = a.tracker;
     const LevelTrackerState& tb = b.tracker;
-    return SameDecoder(a.decoder, b.decoder) && ca.clockPhase == cb.clockPhase && ca.phaseIncrement == cb.phaseIncrement &&
+    return a.decoder == b.decoder && ca.clockPhase == cb.clockPhase && ca.phaseIncrement == cb.phaseIncrement &&
            ca.previousSampleBit == cb.previousSampleBit && ta.dcLevel == tb.dcLevel &&
            ta.sliceThreshold == tb.sliceThreshold && ta.peakLevel == tb.peakLevel && ta.troughLevel == tb.troughLevel;
 }
 
 bool SameState(const Robust& a, const Robust& b)
 {
-    return SameDecoder(a.decoder, b.decoder) && a.state == b.state;
+    return a.decoder == b.decoder && a.state == b.state;
 }
 
 // Chunk lengths from 0 (an empty Receive) to 1023, spread by the chunking byte.

@@ -18,6 +18,8 @@ struct FrameDecoderState {
     std::int32_t lineColumn = 0;
     std::int32_t linesSinceStart = 0;
     PictureLine lineBuffer{};
+
+    bool operator==(const FrameDecoderState&) const = default;
 };
 
 template <class Next = PictureView>

@@ -57,11 +57,12 @@
 //     through a 300 Hz high-pass, most wrong decisions are close calls; fed
 //     back, they pull the model toward a wrong fit that can last for
 //     thousands of bits. On a channel the model fits (at 9 dB, say) nearly
-//     every bit passes. The c_j adapt only once the onset steps (below) are over
-//     and never while squelched: a repeated bit charges T_j far beyond unit
-//     power (to sqrt((1 + rho) / (1 - rho)), 11 at 64 bits), and together
-//     with the onset steps the sum of the steps would pass the stability
-//     bound. They take up the coupling's tail after the first kOnsetBits.
+//     every bit passes. The c_j adapt only once the onset steps (below) are
+//     over and never while squelched: a repeated bit charges T_j far beyond
+//     unit power (to sqrt((1 + rho) / (1 - rho)), 11 at 64 bits), and
+//     together with the onset steps the sum of the steps would pass the
+//     stability bound. They take up the coupling's tail after the first
+//     kOnsetBits.
 //     b follows a DC offset and the wander that the tails leave: a
 //     first-order loop of corner mu_b R / (2 pi) Hz, R bits/s.
 //     kBaselineHz = 200, twice the highest coupling corner to be met
@@ -422,12 +423,13 @@ private:
         for (int k = 3; k < kFeedbackTaps + 2; ++k) beforeNext += w[k] * s.decisions[k - 3];
         // The tails at y_(n-1) and y_n take in the bits that leave their
         // feedback spans, a_(n-K-2) and a_(n-K-1).
-        std::array<double, kTailFilters> tailsBefore{}, tailsNext{};
+        std::array<double, kTailFilters> tailsBefore{};
         for (int j = 0; j < kTailFilters; ++j) {
             tailsBefore[j] = s.design.tailPole[j] * s.tails[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps];
-            tailsNext[j] = s.design.tailPole[j] * tailsBefore[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps - 1];
+            const double tailNext =
+                s.design.tailPole[j] * tailsBefore[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps - 1];
             before += s.tailShares[j] * tailsBefore[j];
-            beforeNext += s.tailShares[j] * tailsNext[j];
+            beforeNext += s.tailShares[j] * tailNext;
         }
         // Below the weakest signal to be met the bit repeats: silence decodes
         // as a steady level, which ends no byte, rather than as whatever the
