@@ -114,13 +114,8 @@ void CheckState(const Robust& receiver)
 
 bool SameState(const Chain& a, const Chain& b)
 {
-    const BitClockState& ca = a.clock;
-    const BitClockState& cb = b.clock;
-    const LevelTrackerState& ta = a.tracker;
-    const LevelTrackerState& tb = b.tracker;
-    return a.decoder == b.decoder && ca.clockPhase == cb.clockPhase && ca.phaseIncrement == cb.phaseIncrement &&
-           ca.previousSampleBit == cb.previousSampleBit && ta.dcLevel == tb.dcLevel &&
-           ta.sliceThreshold == tb.sliceThreshold && ta.peakLevel == tb.peakLevel && ta.troughLevel == tb.troughLevel;
+    return a.decoder == b.decoder && static_cast<const BitClockState&>(a.clock) == b.clock &&
+           static_cast<const LevelTrackerState&>(a.tracker) == b.tracker;
 }
 
 bool SameState(const Robust& a, const Robust& b)

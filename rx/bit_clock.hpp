@@ -11,6 +11,8 @@ struct BitClockState {
     double clockPhase = 0.0;
     double phaseIncrement = 25.0;
     std::int32_t previousSampleBit = 0;
+
+    bool operator==(const BitClockState&) const = default;
 };
 
 template <class Next = FrameDecoder<>>

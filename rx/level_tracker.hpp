@@ -13,6 +13,8 @@ struct LevelTrackerState {
     std::int32_t sliceThreshold = 128;
     double peakLevel = 128.0;
     double troughLevel = 128.0;
+
+    bool operator==(const LevelTrackerState&) const = default;
 };
 
 template <class Next = BitClock<>>
