@@ -88,21 +88,27 @@ Picture RandomPicture(std::mt19937& random)
     return picture;
 }
 
-// The pictures' transmissions from one transmit chain, back to back, between
-// two stretches of zero level.
+// The pictures' transmissions from one transmit chain, back to back or with
+// the transmitter's pause between them, between two stretches of zero level.
 struct Broadcast {
     std::int32_t samplesPerBit;
     std::vector<std::uint8_t> samples;
     std::vector<std::size_t> starts, ends;  // of each transmission
 };
 
-Broadcast Transmit(const std::vector<Picture>& pictures, std::int32_t samplesPerBit)
+// The transmitter leaves 1000 ms between transmissions; the receiver hears
+// the channel's noise meanwhile.
+constexpr std::size_t kPauseSamples = 22050;
+
+Broadcast Transmit(const std::vector<Picture>& pictures, std::int32_t samplesPerBit, bool paused)
 {
     SamplesPerBit setting{samplesPerBit};
     TransmitChain chain(setting);
     std::vector<std::uint8_t> buffer(kMaxTransmissionSamples);
     Broadcast broadcast{samplesPerBit, std::vector<std::uint8_t>(kQuietSamples, kZeroLevel), {}, {}};
     for (const Picture& picture : pictures) {
+        if (paused && !broadcast.starts.empty())
+            broadcast.samples.insert(broadcast.samples.end(), kPauseSamples, kZeroLevel);
         const std::size_t length = EncodeTransmission(chain, picture, buffer.data());
         broadcast.starts.push_back(broadcast.samples.size());
         broadcast.samples.insert(broadcast.samples.end(), buffer.begin(),
@@ -189,7 +195,18 @@ struct Case {
     std::string sweep;
     ChannelSettings channel;
     Score scores[kReceivers][kRates];
+    bool paused = false;  // the transmitter's pause between the transmissions
 };
+
+// The broadcasts at every rate, back to back (index r) and with the pauses
+// (kRates + r).
+std::vector<Broadcast> TransmitAll(const std::vector<Picture>& pictures)
+{
+    std::vector<Broadcast> broadcasts;
+    for (bool paused : {false, true})
+        for (std::int32_t spb : kSettings) broadcasts.push_back(Transmit(pictures, spb, paused));
+    return broadcasts;
+}
 
 // Every case at every rate, on up to `threads` threads; each run's noise
 // comes from the seed and the run's index, so results do not depend on the
@@ -210,7 +227,7 @@ void RunAll(std::vector<Case>& cases, const std::vector<Broadcast>& broadcasts, 
             const std::size_t i = order[n];
             try {
                 Case& c = cases[i / kRates];
-                const Broadcast& b = broadcasts[i % kRates];
+                const Broadcast& b = broadcasts[(c.paused ? kRates : 0) + i % kRates];
                 const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, c.channel, seed * 1000003u + i);
                 c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, pictures, c.channel, received);
                 c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, pictures, c.channel, received);
@@ -281,6 +298,14 @@ std::vector<Case> MakeCases(bool quick)
     // low gain, offset and inversion.
     add("combined", {.snrDb = 20.0, .ppm = 2000.0, .samplingPhase = 0.5, .dcOffset = 20.0, .gain = 0.3,
                      .inverted = true, .highPassHz = 100.0});
+    // As on the air: each transmission after a second of the channel's noise.
+    for (ChannelSettings channel : {ChannelSettings{}, ChannelSettings{.snrDb = 20.0},
+                                    ChannelSettings{.snrDb = 20.0, .highPassHz = 100.0},
+                                    ChannelSettings{.snrDb = 25.0, .highPassHz = kVoiceHighPassHz,
+                                                    .lowPassHz = kVoiceLowPassHz}}) {
+        add("pause", channel);
+        cases.back().paused = true;
+    }
     return cases;
 }
 
@@ -466,7 +491,8 @@ void PrintSummary(const std::vector<Case>& cases, std::size_t pictures, std::uin
     PrintBoth("sampling phases under 99 %", [&](int k, int r) { return PhaseSummary(cases, k, r); });
     for (const Case& c : cases) {
         if (c.sweep == "snr" || c.sweep == "ppm" || c.sweep == "phase") continue;
-        PrintBoth((c.sweep == "combined" ? "combined: " : "") + Describe(c.channel),
+        const std::string prefix = c.sweep == "combined" ? "combined: " : c.paused ? "1 s pauses: " : "";
+        PrintBoth(prefix + Describe(c.channel),
                   [&](int k, int r) { return Percent(c.scores[k][r]); });
     }
 }
@@ -695,8 +721,7 @@ int SelfTest(unsigned threads)
     std::mt19937 random(1);
     std::vector<Picture> pictures(4);
     for (Picture& p : pictures) p = RandomPicture(random);
-    std::vector<Broadcast> broadcasts;
-    for (std::int32_t spb : kSettings) broadcasts.push_back(Transmit(pictures, spb));
+    const std::vector<Broadcast> broadcasts = TransmitAll(pictures);
 
     bool ok = true;
     const auto check = [&](bool passed, const std::string& what) {
@@ -705,7 +730,7 @@ int SelfTest(unsigned threads)
     };
     // The channel with nothing in it must hand every sample on unchanged:
     // otherwise every figure carries the simulator's own error.
-    for (const Broadcast& b : broadcasts)
+    for (const Broadcast& b : std::span(broadcasts).first(kRates))
         check(PassThroughChannel(b.samples, {}, 0) == b.samples,
               "clean channel delivers the samples unchanged at " + std::to_string(b.samplesPerBit) + " samples/bit");
 
@@ -799,8 +824,7 @@ int main(int argc, char** argv)
         std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
         std::vector<Picture> pictures(pictureCount);
         for (Picture& p : pictures) p = RandomPicture(random);
-        std::vector<Broadcast> broadcasts;
-        for (std::int32_t spb : kSettings) broadcasts.push_back(Transmit(pictures, spb));
+        const std::vector<Broadcast> broadcasts = TransmitAll(pictures);
 
         std::vector<Case> cases = MakeCases(quick);
         RunAll(cases, broadcasts, pictures, seed, threads);

@@ -73,9 +73,9 @@
 //     toward the plain mean of z: the decision-directed loop alone has
 //     stable wrong states where all decisions agree (A above the signal);
 //     the mean of scrambled data is the baseline, so the leak leaves them.
-//     A therefore starts below the signal: at a signal's onset (P rising
-//     through the squelch level, below) the shares restart from the pulse's
-//     own at half the level P measures, and k bits after it the steps are
+//     A therefore starts below the signal: at the first signal's onset (P
+//     rising through the squelch level, below) the shares restart from the
+//     pulse's own at half the level P measures, and k bits after it the steps are
 //     1 / (k + 1) for A (the mean of the bits so far) and 1 / (K + 2 + k)
 //     for the other shares (their sum stays below the LMS stability bound
 //     2 / (K + 2)), until they come down to mu_A = 1/32 (time constant 32
@@ -84,6 +84,14 @@
 //     preamble. Before any signal A is kLowestGain of the synth's level.
 //     K = 8 bits spans about two time constants of a 300 Hz high-pass's
 //     tail at 5500 bit/s (1 / (2 pi 300 zeta) = 0.75 ms = 4.1 bits).
+//     Once fitted, the model is kept from one transmission to the next:
+//     the pause between them (1 s from our transmitter) changes neither
+//     the radio's filters nor the sound cards, and a model fitted afresh to
+//     each preamble through a 300 Hz high-pass loses lines where the fitted
+//     one loses none. Only the tails restart at 0 at each onset: the channel
+//     forgets the bits before the silence. While squelched nothing adapts:
+//     the noise of the pause would pull the shares, b's decision-directed
+//     part and the clock offset with it.
 //  6. Timing: Gardner's detector e_t = (y_n - y_(n-1)) y_(n-1/2) / P, P
 //     the mean y^2 at the strobes (step mu_A), so that its gain K_p (per
 //     bit of timing error) is that of the noise-free signal whatever the
@@ -96,7 +104,12 @@
 //     signal to be met: after a silence the first strong bits cannot
 //     saturate the detector for long, and noise alone moves the loop little.
 //     Below kSquelchShare (3 dB under that floor) there is no signal to
-//     decide on: each bit repeats the last, so that silence ends no byte.
+//     decide on: each bit repeats the last, so that silence ends no byte,
+//     and the loop coasts at the clock offset it holds. The squelch opens
+//     again only above kOpenShare (1.8 dB higher, 1.2 dB under the weakest
+//     signal): P's fast attack lifts it on the noise peaks of a pause, and
+//     each opening would hand the frame decoder random bits, from which it
+//     makes a line every thousand bits or so, each one row out of place.
 //     |e_t| is clamped to kMaxTimingError, four times the detector's
 //     typical magnitude, against single spikes. K_p is
 //     computed from the pulse (MakeDesign): the slope at 0 of
@@ -160,6 +173,7 @@ constexpr double kReliableMargin = 0.25;      // cost margin of a decision to ad
 constexpr double kMinPowerShare = 0.04;       // P floor, of the synth's strobe power: gain 0.2
 constexpr double kPowerAttack = 1.0 / 4;      // P's step while the strobes are above it, per bit
 constexpr double kSquelchShare = 0.02;        // no decisions below this, 3 dB under that
+constexpr double kOpenShare = 0.03;           // and again only above this
 constexpr double kLoopBandwidth = 0.01;       // Bn T, timing loop noise bandwidth / bit rate
 constexpr double kLoopDamping = 0.70710678118654752;
 constexpr double kMaxClockOffset = 0.04;      // bits per bit (40,000 ppm)
@@ -330,6 +344,7 @@ struct RobustReceiverState {
     double clockOffset = 0.0;  // I, bits per bit
     double correction = 0.0;   // d, bits per bit for the current bit
     bool reliable = false;     // whether a_(n-1) was decided with kReliableMargin
+    bool fitted = false;       // whether the shares have been fitted to a signal once
 
     bool operator==(const RobustReceiverState&) const = default;
 };
@@ -434,18 +449,20 @@ private:
         // Below the weakest signal to be met the bit repeats: silence decodes
         // as a steady level, which ends no byte, rather than as whatever the
         // adapting model makes of it.
-        const bool squelched = s.power < robust::kSquelchShare * s.design.strobePower;
-        if (s.squelched && !squelched) {
-            // A signal has appeared: the shares restart from the pulse's own,
+        const double squelchLevel = s.squelched ? robust::kOpenShare : robust::kSquelchShare;
+        const bool squelched = s.power < squelchLevel * s.design.strobePower;
+        const bool onset = s.squelched && !squelched;
+        if (onset && !s.fitted) {
+            // The first signal has appeared: the shares start from the pulse's own,
             // at half the level P measures (the baseline loop is stable while
             // A stays below the signal; noise in P only raises it), and A
             // averages from here (below).
             s.shares = SharesAt(s.design, 0.5 * robust::kSignalLevel * s.design.peakGain *
                                               std::sqrt(s.power / s.design.strobePower));
-            s.tails = {};
             s.tailShares = {};
             s.bitsSinceOnset = 0;
         }
+        if (onset) s.tails = {};  // the silence has emptied them
         s.squelched = squelched;
         const auto cost = [&](double last, double next) {
             const double e1 = s.previousY - w[0] * next - w[1] * last - before;
@@ -469,7 +486,8 @@ private:
         for (int k = 0; k < kFeedbackTaps + 2; ++k) model += w[k] * s.decisions[k];
         for (int j = 0; j < kTailFilters; ++j) model += s.tailShares[j] * s.tails[j];
         const double error = s.olderY - model;
-        s.baseline += (reliable ? s.design.baselineStep * error : 0.0) + s.design.leakStep * (z - s.baseline);
+        const bool adapt = reliable && !squelched;  // no signal, nothing to learn
+        s.baseline += (adapt ? s.design.baselineStep * error : 0.0) + s.design.leakStep * (z - s.baseline);
         // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
         // the first bits, and 1 / (K + 2 + k) for the other shares (together
         // they may not exceed 1 / (K + 2) at first, for stability), until
@@ -477,10 +495,11 @@ private:
         double amplitudeStep = robust::kAmplitudeStep, feedbackStep = robust::kFeedbackStep;
         if (s.bitsSinceOnset < robust::kOnsetBits) {
             const double k = s.bitsSinceOnset++;
+            s.fitted = s.bitsSinceOnset == robust::kOnsetBits;
             amplitudeStep = std::max(amplitudeStep, 1.0 / (k + 1.0));
             feedbackStep = std::max(feedbackStep, 1.0 / (kFeedbackTaps + 2 + k));
         }
-        if (reliable) {
+        if (adapt) {
             s.shares[0] += feedbackStep * error * s.decisions[0];
             s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
             for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
@@ -497,9 +516,9 @@ private:
                                       robust::kMaxTimingError);
         s.olderY = s.previousY;
         s.previousY = y;
-        s.clockOffset =
-            std::clamp(s.clockOffset + s.design.k2 * ted, -robust::kMaxClockOffset, robust::kMaxClockOffset);
-        s.correction = std::clamp(s.design.k1 * ted + s.clockOffset, -robust::kMaxCorrection, robust::kMaxCorrection);
+        const double k1 = squelched ? 0.0 : s.design.k1, k2 = squelched ? 0.0 : s.design.k2;  // coasting
+        s.clockOffset = std::clamp(s.clockOffset + k2 * ted, -robust::kMaxClockOffset, robust::kMaxClockOffset);
+        s.correction = std::clamp(k1 * ted + s.clockOffset, -robust::kMaxCorrection, robust::kMaxCorrection);
         out.DecodeBit(a > 0.0 ? 1 : 0);
     }
 
