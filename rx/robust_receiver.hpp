@@ -503,9 +503,10 @@ private:
             s.shares[0] += feedbackStep * error * s.decisions[0];
             s.shares[1] = std::max(s.shares[1] + amplitudeStep * error * s.decisions[1], robust::kMinAmplitude);
             for (int j = 2; j < kFeedbackTaps + 2; ++j) s.shares[j] += feedbackStep * error * s.decisions[j];
-            // The tails adapt once the shares above have settled; never on
-            // repeated bits, which fill them far beyond unit power.
-            if (!squelched && s.bitsSinceOnset >= robust::kOnsetBits)
+            // The tails adapt once the shares above have settled (and, as all
+            // here, never on the repeated bits of a squelch, which fill them
+            // far beyond unit power).
+            if (s.bitsSinceOnset >= robust::kOnsetBits)
                 for (int j = 0; j < kTailFilters; ++j) s.tailShares[j] += robust::kFeedbackStep * error * s.tails[j];
         }
         s.tails = tailsBefore;
