@@ -137,6 +137,19 @@
 //     leaves no timing error, so any mismatch and sampling phase give the
 //     same strobe instants relative to the pulse. A strobe moves at most
 //     kMaxCorrection per bit, so one noise burst cannot skip a bit.
+//     Hang-up: Gardner's detector has a second, unstable zero with the
+//     strobes on the bits' edges, where its slope is 0; a signal that
+//     starts there keeps the loop near it for tens of bits, deciding on
+//     the edges. For kAcquireBits after each onset the squared changes
+//     between successive strobes and between successive midpoints are
+//     summed: on the middles a change of the bit is a full swing at the
+//     strobes and about none at the midpoints, on the edges the other way
+//     round; noise adds the same to both. Once the sums hold
+//     kPhaseCheckChanges full changes (4 P each), a midpoint sum above
+//     kHalfBitRatio times the strobes' moves the strobe half a bit on (the
+//     midpoint becomes the strobe); a ratio of 2 jumps only with the
+//     strobes more than about a quarter bit off, where the loop would pull
+//     them in slowly anyway.
 //  7. Bits: a = +1 goes to FrameDecoder::DecodeBit as 1, as ReceiveChain's
 //     slicer does; descrambling and NRZI make the polarity irrelevant.
 //
@@ -150,6 +163,7 @@
 #include <cmath>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "common/samples.hpp"
 #include "rx/frame_decoder.hpp"
@@ -180,6 +194,10 @@ constexpr double kMaxClockOffset = 0.04;      // bits per bit (40,000 ppm)
 constexpr double kMaxCorrection = 0.25;       // bits per bit: a strobe moves at most a quarter bit
 constexpr double kMaxTimingError = 4.0;       // |e_t| clamp: one noise spike moves the strobe little
 constexpr double kSignalLevel = 50.0;         // synth levels about 128
+constexpr std::int32_t kAcquireBits = 128;    // after each onset the half-bit check runs, bits
+constexpr double kPhaseCheckChanges = 8.0;    // its window: change energy of 8 full changes (4 P each)
+constexpr std::int32_t kPhaseCheckBits = 16;  // and at least the bits random data takes for them
+constexpr double kHalfBitRatio = 2.0;         // midpoint change energy over the strobes' for a jump
 
 // y(mu), 0 <= mu < 1, between x0 and x1 (cubic Lagrange, Farrow form).
 inline double Cubic(double xm1, double x0, double x1, double x2, double mu)
@@ -345,6 +363,10 @@ struct RobustReceiverState {
     double correction = 0.0;   // d, bits per bit for the current bit
     bool reliable = false;     // whether a_(n-1) was decided with kReliableMargin
     bool fitted = false;       // whether the shares have been fitted to a signal once
+    std::int32_t bitsHeard = robust::kAcquireBits;  // since the last onset, up to kAcquireBits
+    double previousMid = 0.0;                       // y at the midpoint before the last
+    double strobeChange = 0.0, midChange = 0.0;     // sum of squared changes, this check's window
+    std::int32_t windowBits = 0;                    // bits in that window
 
     bool operator==(const RobustReceiverState&) const = default;
 };
@@ -423,6 +445,33 @@ private:
         }
     }
 
+    // Whether the strobes sit nearer the bits' edges than their middles,
+    // from the change energies between successive strobes and between
+    // successive midpoints over a window after an onset; the window ends
+    // once kPhaseCheckChanges full changes' worth has been seen, so that
+    // runs of equal bits (no change at either) decide nothing, and not
+    // before kPhaseCheckBits, so that P's rise at the onset does not end it
+    // after a bit or two.
+    static bool HalfBitLate(RobustReceiverState& s, double y, bool squelched)
+    {
+        bool late = false;
+        if (s.bitsHeard < robust::kAcquireBits && !squelched) {
+            ++s.bitsHeard;
+            ++s.windowBits;
+            s.strobeChange += (y - s.previousY) * (y - s.previousY);
+            s.midChange += (s.midValue - s.previousMid) * (s.midValue - s.previousMid);
+            if (s.windowBits >= robust::kPhaseCheckBits &&
+                s.strobeChange + s.midChange >= robust::kPhaseCheckChanges * 4.0 * s.power) {
+                late = s.midChange > robust::kHalfBitRatio * s.strobeChange;
+                s.strobeChange = 0.0;
+                s.midChange = 0.0;
+                s.windowBits = 0;
+            }
+        }
+        s.previousMid = s.midValue;
+        return late;
+    }
+
     static void Strobe(RobustReceiverState& s, FrameDecoder<LineSink>& out, double y)
     {
         using robust::kFeedbackTaps;
@@ -462,7 +511,14 @@ private:
             s.tailShares = {};
             s.bitsSinceOnset = 0;
         }
-        if (onset) s.tails = {};  // the silence has emptied them
+        if (onset) {
+            s.tails = {};  // the silence has emptied them
+            s.bitsHeard = 0;
+            s.strobeChange = 0.0;
+            s.midChange = 0.0;
+            s.windowBits = 0;
+        }
+        const bool halfBitLate = HalfBitLate(s, y, squelched);
         s.squelched = squelched;
         const auto cost = [&](double last, double next) {
             const double e1 = s.previousY - w[0] * next - w[1] * last - before;
@@ -517,6 +573,13 @@ private:
                                       robust::kMaxTimingError);
         s.olderY = s.previousY;
         s.previousY = y;
+        if (halfBitLate) {
+            // The midpoint just past becomes the last strobe, this strobe the
+            // midpoint, and the next interpolant, half a bit on, a strobe.
+            std::swap(s.previousY, s.midValue);
+            s.previousMid = s.midValue;
+            s.midpoint = true;
+        }
         const double k1 = squelched ? 0.0 : s.design.k1, k2 = squelched ? 0.0 : s.design.k2;  // coasting
         s.clockOffset = std::clamp(s.clockOffset + k2 * ted, -robust::kMaxClockOffset, robust::kMaxClockOffset);
         s.correction = std::clamp(k1 * ted + s.clockOffset, -robust::kMaxCorrection, robust::kMaxCorrection);
