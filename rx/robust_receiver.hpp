@@ -452,8 +452,17 @@ private:
     // runs of equal bits (no change at either) decide nothing, and not
     // before kPhaseCheckBits, so that P's rise at the onset does not end it
     // after a bit or two.
-    static bool HalfBitLate(RobustReceiverState& s, double y, bool squelched)
+    static bool HalfBitLate(RobustReceiverState& s, double y, bool onset, bool squelched)
     {
+        const auto startWindow = [&s] {
+            s.strobeChange = 0.0;
+            s.midChange = 0.0;
+            s.windowBits = 0;
+        };
+        if (onset) {
+            s.bitsHeard = 0;
+            startWindow();
+        }
         bool late = false;
         if (s.bitsHeard < robust::kAcquireBits && !squelched) {
             ++s.bitsHeard;
@@ -463,9 +472,7 @@ private:
             if (s.windowBits >= robust::kPhaseCheckBits &&
                 s.strobeChange + s.midChange >= robust::kPhaseCheckChanges * 4.0 * s.power) {
                 late = s.midChange > robust::kHalfBitRatio * s.strobeChange;
-                s.strobeChange = 0.0;
-                s.midChange = 0.0;
-                s.windowBits = 0;
+                startWindow();
             }
         }
         s.previousMid = s.midValue;
@@ -511,14 +518,8 @@ private:
             s.tailShares = {};
             s.bitsSinceOnset = 0;
         }
-        if (onset) {
-            s.tails = {};  // the silence has emptied them
-            s.bitsHeard = 0;
-            s.strobeChange = 0.0;
-            s.midChange = 0.0;
-            s.windowBits = 0;
-        }
-        const bool halfBitLate = HalfBitLate(s, y, squelched);
+        if (onset) s.tails = {};  // the silence has emptied them
+        const bool halfBitLate = HalfBitLate(s, y, onset, squelched);
         s.squelched = squelched;
         const auto cost = [&](double last, double next) {
             const double e1 = s.previousY - w[0] * next - w[1] * last - before;
