@@ -326,6 +326,24 @@ inline const Design& DesignFor(std::int32_t samplesPerBit)
 
 }  // namespace robust
 
+// The last decisions a, newest first, in a ring written twice over, so that
+// the newest L are always contiguous: a bit costs two stores, not a shift.
+template <int L>
+struct DecisionHistory {
+    std::array<double, 2 * L> ring{};
+    std::int32_t newest = 0;  // index of a_n in ring
+
+    double operator[](int k) const { return ring[static_cast<std::size_t>(newest + k)]; }
+    void Push(double a)
+    {
+        newest = newest == 0 ? L - 1 : newest - 1;
+        ring[static_cast<std::size_t>(newest)] = a;
+        ring[static_cast<std::size_t>(newest + L)] = a;
+    }
+
+    bool operator==(const DecisionHistory&) const = default;
+};
+
 // The pulse's own shares at strobe amplitude A (levels).
 inline std::array<double, robust::kFeedbackTaps + 2> SharesAt(const robust::Design& design, double amplitude)
 {
@@ -351,7 +369,7 @@ struct RobustReceiverState {
     std::array<double, robust::kFeedbackTaps + 2> shares =
         SharesAt(design, robust::kLowestGain * robust::kSignalLevel * design.peakGain);
     // Decisions a, newest (a_n) first.
-    std::array<double, robust::kFeedbackTaps + 2> decisions{};
+    DecisionHistory<robust::kFeedbackTaps + 2> decisions;
     // The tail filters' outputs T_j at y_(n-2) (the bits before its
     // feedback span), and their shares c_j in levels.
     std::array<double, robust::kTailFilters> tails{};
@@ -534,8 +552,7 @@ private:
         const double a = squelched ? s.decisions[0] : decided;
         const bool reliable = s.reliable;  // a_(n-2)'s, the bit adapted on below
         s.reliable = std::abs(bestLow - bestHigh) >= robust::kReliableMargin * 4.0 * w[1] * w[1];
-        for (int k = kFeedbackTaps + 1; k > 0; --k) s.decisions[k] = s.decisions[k - 1];
-        s.decisions[0] = a;
+        s.decisions.Push(a);
 
         // y_(n-2) is now known on both sides: its error against the model
         // adapts the baseline and the shares.
