@@ -208,6 +208,24 @@ inline double Cubic(double xm1, double x0, double x1, double x2, double mu)
     return ((c3 * mu + c2) * mu + c1) * mu + x0;
 }
 
+// The sum of terms[First .. First + Count), added as a balanced tree: a
+// chain of log2(Count) dependent additions rather than Count, which sets
+// the pace of the per-bit loops.
+template <std::size_t First, std::size_t Count, std::size_t N>
+constexpr double TreeSum(const std::array<double, N>& terms)
+{
+    if constexpr (Count == 1)
+        return terms[First];
+    else
+        return TreeSum<First, Count / 2>(terms) + TreeSum<First + Count / 2, Count - Count / 2>(terms);
+}
+
+template <std::size_t N>
+constexpr double TreeSum(const std::array<double, N>& terms)
+{
+    return TreeSum<0, N>(terms);
+}
+
 // What the receiver needs to know about one samples-per-bit setting.
 struct Design {
     std::int32_t samplesPerBit = 4;
@@ -507,19 +525,22 @@ private:
         // fits y_(n-1) and y_n best. The bits before are final; their shares
         // are taken off both strobes.
         const std::array<double, kFeedbackTaps + 2>& w = s.shares;
-        double before = 0.0, beforeNext = 0.0;  // at y_(n-1) and y_n
-        for (int k = 2; k < kFeedbackTaps + 2; ++k) before += w[k] * s.decisions[k - 2];
-        for (int k = 3; k < kFeedbackTaps + 2; ++k) beforeNext += w[k] * s.decisions[k - 3];
-        // The tails at y_(n-1) and y_n take in the bits that leave their
-        // feedback spans, a_(n-K-2) and a_(n-K-1).
+        // Their terms at y_(n-1) and y_n: the shares' of the feedback span,
+        // then the tails', which take in the bits that leave that span,
+        // a_(n-K-2) and a_(n-K-1).
+        std::array<double, kFeedbackTaps + kTailFilters> termsBefore{};
+        std::array<double, kFeedbackTaps - 1 + kTailFilters> termsNext{};
+        for (int k = 0; k < kFeedbackTaps; ++k) termsBefore[k] = w[k + 2] * s.decisions[k];
+        for (int k = 0; k < kFeedbackTaps - 1; ++k) termsNext[k] = w[k + 3] * s.decisions[k];
         std::array<double, kTailFilters> tailsBefore{};
         for (int j = 0; j < kTailFilters; ++j) {
             tailsBefore[j] = s.design.tailPole[j] * s.tails[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps];
             const double tailNext =
                 s.design.tailPole[j] * tailsBefore[j] + s.design.tailGain[j] * s.decisions[kFeedbackTaps - 1];
-            before += s.tailShares[j] * tailsBefore[j];
-            beforeNext += s.tailShares[j] * tailNext;
+            termsBefore[kFeedbackTaps + j] = s.tailShares[j] * tailsBefore[j];
+            termsNext[kFeedbackTaps - 1 + j] = s.tailShares[j] * tailNext;
         }
+        const double before = robust::TreeSum(termsBefore), beforeNext = robust::TreeSum(termsNext);
         // Below the weakest signal to be met the bit repeats: silence decodes
         // as a steady level, which ends no byte, rather than as whatever the
         // adapting model makes of it.
@@ -556,9 +577,12 @@ private:
 
         // y_(n-2) is now known on both sides: its error against the model
         // adapts the baseline and the shares.
-        double model = 0.0;
-        for (int k = 0; k < kFeedbackTaps + 2; ++k) model += w[k] * s.decisions[k];
-        for (int j = 0; j < kTailFilters; ++j) model += s.tailShares[j] * s.tails[j];
+        // The share of a_(n-1), just decided, is added last: the rest does
+        // not wait for the decision.
+        std::array<double, kFeedbackTaps + 1 + kTailFilters> termsModel{};
+        for (int k = 0; k < kFeedbackTaps + 1; ++k) termsModel[k] = w[k + 1] * s.decisions[k + 1];
+        for (int j = 0; j < kTailFilters; ++j) termsModel[kFeedbackTaps + 1 + j] = s.tailShares[j] * s.tails[j];
+        const double model = robust::TreeSum(termsModel) + w[0] * a;
         const double error = s.olderY - model;
         const bool adapt = reliable && !squelched;  // no signal, nothing to learn
         s.baseline += (adapt ? s.design.baselineStep * error : 0.0) + s.design.leakStep * (z - s.baseline);
