@@ -6,14 +6,17 @@
 // The two emit the same line a few bits apart (the robust receiver's
 // filter, interpolation and one-bit-late decisions), so at a switch one may
 // already have handed over a line that the other has still to emit, or the
-// other way round. Each keeps its last two lines; at the switch they are
-// lined up by content, and the newly selected receiver either skips the
-// line the old one already delivered or delivers the one it had emitted
-// first. Lines further apart than one are decodes that differ, not
-// latency, and are left as they come.
+// other way round. They are lined up by position: each one's lines counted
+// from its latest start byte, 60 a picture, so that the start of a picture
+// lines up with the end of the one before. One line apart, the newly
+// selected receiver either skips the line the old one already delivered or
+// delivers the one it had emitted first. Lines further apart are decodes
+// that differ, not latency, and are left as they come; so are stray lines
+// beyond a picture's 60.
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "common/picture.hpp"
@@ -30,9 +33,7 @@ class SwitchedReceiver {
 
         void StoreLine(const PictureLine& line)
         {
-            previous = last;
             last = {line, false};
-            if (count < 2) ++count;
             skipReset_ = false;
             if (!Selected()) return;
             if (skip > 0) {
@@ -54,9 +55,8 @@ class SwitchedReceiver {
             PictureLine line{};
             bool resetAfter = false;
         };
-        Recent last, previous;
-        int count = 0;  // lines emitted, counted up to 2
-        int skip = 0;    // lines still to hold back after a switch
+        Recent last;   // the line emitted last
+        int skip = 0;  // lines still to hold back after a switch
 
     private:
         bool Selected() const { return owner_.robustSelected_ == robust_; }
@@ -107,16 +107,34 @@ public:
     RobustReceiver<Gate> robust{robustGate_};
 
 private:
+    // How many lines the newly selected receiver has emitted beyond those
+    // the old one delivered, both counted from a start byte: -1, 0 or 1;
+    // anything else is not latency.
+    static std::optional<int> LinesAhead(std::int32_t delivered, std::int32_t emitted)
+    {
+        // 60 lines after a start byte is where the next start byte puts 0.
+        const std::int32_t ahead = ((emitted - delivered) % kPictureHeight + kPictureHeight) % kPictureHeight;
+        if (ahead == 0 || ahead == 1) return ahead;
+        if (ahead == kPictureHeight - 1) return -1;
+        return std::nullopt;
+    }
+
     void Switch()
     {
         Gate& from = robustSelected_ ? robustGate_ : exactGate_;
         Gate& to = robustWanted_ ? robustGate_ : exactGate_;
+        const std::int32_t fromLines = robustSelected_ ? robust.decoder.linesSinceStart : exact.decoder.linesSinceStart;
+        const std::int32_t toLines = robustWanted_ ? robust.decoder.linesSinceStart : exact.decoder.linesSinceStart;
+        // A line the old receiver was still to hold back was delivered by
+        // the one before it.
+        const std::int32_t delivered = fromLines + from.skip;
         from.skip = 0;
         robustSelected_ = robustWanted_;
-        if (to.count == 0 || from.count == 0 || to.last.line == from.last.line) return;
-        if (from.count > 1 && to.last.line == from.previous.line) {
+        if (fromLines > kPictureHeight || toLines > kPictureHeight) return;  // stray lines: no position
+        const std::optional<int> ahead = LinesAhead(delivered, toLines);
+        if (ahead == -1) {
             to.skip = 1;  // the old receiver delivered the line the new one emits next
-        } else if (to.count > 1 && to.previous.line == from.last.line) {
+        } else if (ahead == 1) {
             // The new receiver emitted a line that the old one never delivered.
             sink_.StoreLine(to.last.line);
             if (to.last.resetAfter) sink_.ResetPictureRow();

@@ -29,8 +29,10 @@ struct Broadcast {
 };
 
 // Random pictures back to back from one transmit chain, after a little
-// silence, as a receiver that starts listening first would hear them.
-Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed, std::size_t gapSamples = 0)
+// silence, as a receiver that starts listening first would hear them; with
+// rowsPerBand, in bands of equal rows (flat sky, bars).
+Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed, std::size_t gapSamples = 0,
+                   int rowsPerBand = 1)
 {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> value(0, 255);
@@ -42,6 +44,7 @@ Broadcast Transmit(std::int32_t samplesPerBit, int pictures, std::uint32_t seed,
         if (&picture != &b.pictures.front()) b.samples.insert(b.samples.end(), gapSamples, kZeroLevel);
         for (PictureLine& line : picture)
             for (std::uint8_t& v : line) v = static_cast<std::uint8_t>(value(random));
+        for (int y = 0; y < kPictureHeight; ++y) picture[y] = picture[y - y % rowsPerBand];
         const std::size_t n = EncodeTransmission(chain, picture, buffer.data());
         b.samples.insert(b.samples.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
     }
@@ -167,10 +170,13 @@ TEST(RobustReceiver, ChunkedInputGivesWhatWholeInputGives)
     }
 }
 
+// Also where neighbouring rows are equal, so that their content cannot
+// tell the receivers' lines apart.
 TEST(SwitchedReceiver, SwitchingAtEveryPollLosesAndRepeatsNoLine)
 {
-    for (std::int32_t samplesPerBit : kRates) {
-        const Broadcast b = Transmit(samplesPerBit, 3, 31);
+    for (const auto& [samplesPerBit, rowsPerBand] : {std::pair{4, 1}, {3, 1}, {2, 1}, {4, 5}, {3, 5}, {2, 5}}) {
+        SCOPED_TRACE(testing::Message() << samplesPerBit << " samples per bit, bands of " << rowsPerBand);
+        const Broadcast b = Transmit(samplesPerBit, 3, 31, 0, rowsPerBand);
         const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, {.snrDb = 25.0}, 4);
         LineRecorder sink;
         SwitchedReceiver<LineRecorder> receiver(sink);
