@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -54,31 +55,81 @@ Picture PictureFromFrameSizedImage(const QImage& image)
     return picture;
 }
 
-// libjpeg fills in the missing part of a cut-short JPEG with grey, and Qt
-// only warns of it; that warning is caught while the image is read. Other
-// JPEG warnings (stray bytes and the like) leave the picture whole and are
-// passed on.
-std::string* jpegWarning = nullptr;
-QtMessageHandler previousHandler = nullptr;
-
-void CatchJpegWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (jpegWarning != nullptr && context.category != nullptr &&
-        std::strcmp(context.category, "qt.gui.imageio.jpeg") == 0 && message.contains("premature end", Qt::CaseInsensitive)) {
-        if (jpegWarning->empty()) *jpegWarning = message.toStdString();
-        return;
+// What the image libraries say while an image is read: Qt's messages
+// (libjpeg's warnings, the allocation limit) through a message handler,
+// libpng's errors, which it prints itself, from standard error, which is
+// sent to a temporary file meanwhile. None of it reaches the user as it
+// stands: the tool's one line gives the reason (LoadFailure).
+class LibraryMessages {
+public:
+    LibraryMessages()
+    {
+        collected_ = &text_;
+        previousHandler_ = qInstallMessageHandler(Collect);
+        std::fflush(stderr);
+        capture_ = std::tmpfile();
+        savedStderr_ = ::dup(STDERR_FILENO);
+        const int into = capture_ != nullptr ? ::fileno(capture_) : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (savedStderr_ >= 0 && into >= 0) ::dup2(into, STDERR_FILENO);
+        if (capture_ == nullptr && into >= 0) ::close(into);
     }
-    previousHandler(type, context, message);
-}
+    ~LibraryMessages() { Restore(); }
+    LibraryMessages(const LibraryMessages&) = delete;
+    LibraryMessages& operator=(const LibraryMessages&) = delete;
 
-QImage ReadCatchingJpegWarning(QImageReader& reader, std::string& warning)
+    // Everything said, one message a line; standard error is back.
+    const std::string& Text()
+    {
+        Restore();
+        return text_;
+    }
+
+private:
+    static void Collect(QtMsgType, const QMessageLogContext&, const QString& message)
+    {
+        *collected_ += message.toStdString() + "\n";
+    }
+
+    void Restore()
+    {
+        if (collected_ == nullptr) return;
+        qInstallMessageHandler(previousHandler_);
+        collected_ = nullptr;
+        std::fflush(stderr);
+        if (savedStderr_ >= 0) {
+            ::dup2(savedStderr_, STDERR_FILENO);
+            ::close(savedStderr_);
+        }
+        if (capture_ != nullptr) {
+            char said[1024];
+            std::rewind(capture_);
+            text_.append(said, std::fread(said, 1, sizeof said, capture_));
+            std::fclose(capture_);
+        }
+    }
+
+    static inline std::string* collected_ = nullptr;
+    QtMessageHandler previousHandler_ = nullptr;
+    std::FILE* capture_ = nullptr;
+    int savedStderr_ = -1;
+    std::string text_;
+};
+
+// The reason an image could not be read, in plain words, from what the
+// reader and the libraries said.
+std::string LoadFailure(const QImageReader& reader, const QSize& size, qint64 fileSize, const std::string& said)
 {
-    jpegWarning = &warning;
-    previousHandler = qInstallMessageHandler(CatchJpegWarning);
-    QImage image = reader.read();
-    qInstallMessageHandler(previousHandler);
-    jpegWarning = nullptr;
-    return image;
+    const auto saidAny = [&](const char* text) { return QString::fromStdString(said).contains(text, Qt::CaseInsensitive); };
+    if (fileSize == 0) return "empty file";
+    if (saidAny("allocation limit"))
+        return "image too large: " + std::to_string(size.width()) + " \u00d7 " + std::to_string(size.height());
+    if (saidAny("not a png file")) return "not a PNG file";
+    if (reader.error() == QImageReader::UnsupportedFormatError) return "not an image file";
+    if (saidAny("read error") || saidAny("premature end")) return "truncated image";
+    // The library's own words, where it gave any, without its prefix.
+    std::string detail = said.substr(0, said.find('\n'));
+    if (detail.starts_with("libpng error: ")) detail.erase(0, 14);
+    return detail.empty() ? "corrupt image data" : "corrupt image data (" + detail + ")";
 }
 
 // Covering the frame with the whole of a long, thin image would scale it to
@@ -164,15 +215,15 @@ bool LoadPicture(const std::string& path, Picture& picture, std::string& error)
     const std::size_t slash = path.rfind('/');
     const bool suffixed = dot != std::string::npos && (slash == std::string::npos || dot > slash);
     QImageReader reader(&file, suffixed ? QByteArray::fromStdString(path.substr(dot + 1)).toLower() : QByteArray());
+    LibraryMessages messages;
     ReduceWhileReadingIfTooLarge(reader);
-    std::string warning;
-    const QImage image = ReadCatchingJpegWarning(reader, warning);
-    if (image.isNull()) {
-        error = reader.errorString().toStdString() + (warning.empty() ? "" : " (" + warning + ")");
-        return false;
-    }
-    if (!warning.empty()) {
-        error = warning;
+    const QSize size = reader.size();
+    const QImage image = reader.read();
+    const std::string& said = messages.Text();
+    // libjpeg fills in the missing part of a cut-short JPEG with grey, and
+    // Qt only warns of it.
+    if (image.isNull() || QString::fromStdString(said).contains("premature end", Qt::CaseInsensitive)) {
+        error = LoadFailure(reader, size, file.size(), said);
         return false;
     }
     picture = PictureFromImage(image);

@@ -69,13 +69,28 @@ bool WritePng(const Picture& picture, int fd, std::string& error)
     return true;
 }
 
+// Gives the whole file temporary the name path unless a file has it
+// already (another decode writing into the same directory): EEXIST then.
+bool PublishWithoutReplacing(const std::string& temporary, const std::string& path)
+{
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // A file system without that rename: a second link fails as well when
+    // the name is taken.
+    if (::link(temporary.c_str(), path.c_str()) != 0) return false;
+    ::unlink(temporary.c_str());
+    return true;
+}
+
 }  // namespace
 
 // The picture goes into a hidden file beside path, which only takes path's
 // name once it is whole, so a file under that name is never cut short: a
 // full disk or a crash midway leaves at most the hidden file, and a failed
 // write removes it.
-bool WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error)
+PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error)
 {
     const std::size_t slash = path.rfind('/');
     const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
@@ -83,7 +98,7 @@ bool WritePicture(const Picture& picture, const std::string& path, PictureFormat
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         error = std::strerror(errno);
-        return false;
+        return PictureWrite::Failed;
     }
     // mkostemp makes the file for its owner only; a picture is as readable as
     // any file the user creates.
@@ -91,8 +106,10 @@ bool WritePicture(const Picture& picture, const std::string& path, PictureFormat
     umask(mask);
     fchmod(fd, 0666 & ~mask);
     const bool written = format == PictureFormat::Pgm ? WritePgm(picture, fd, error) : WritePng(picture, fd, error);
-    if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-    if (written) error = std::strerror(errno);
+    if (written && PublishWithoutReplacing(temporary, path)) return PictureWrite::Written;
+    const int publishErrno = errno;
     ::unlink(temporary.c_str());
-    return false;
+    if (!written) return PictureWrite::Failed;
+    error = std::strerror(publishErrno);
+    return publishErrno == EEXIST ? PictureWrite::NameTaken : PictureWrite::Failed;
 }

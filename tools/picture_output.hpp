@@ -7,7 +7,10 @@
 
 enum class PictureFormat { Png, Pgm };
 
-// Writes path (its bytes as the file system takes them) whole or not at all:
-// false with a reason in error when it cannot be written, and then nothing
-// is left of the attempt.
-bool WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error);
+enum class PictureWrite { Written, NameTaken, Failed };
+
+// Writes path (its bytes as the file system takes them) whole or not at all,
+// and never over a file already there (NameTaken). Otherwise Failed with a
+// reason in error when it cannot be written; nothing is then left of the
+// attempt.
+PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error);

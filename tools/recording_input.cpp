@@ -17,6 +17,7 @@
 namespace {
 
 constexpr sf_count_t kChunkFrames = 4096;
+constexpr const char* kNoRateOrChannels = "no valid sample rate or number of channels";
 
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
@@ -157,10 +158,12 @@ bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::st
     SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {
         error = sf_strerror(nullptr);
+        // libsndfile's words for a header whose rate or channels it cannot take.
+        if (error.find("SF_INFO struct incomplete") != std::string::npos) error = kNoRateOrChannels;
         return false;
     }
     if (info.channels < 1 || info.samplerate < 1) {
-        error = "no audio channels or no sample rate";
+        error = kNoRateOrChannels;
         return false;
     }
     // What a sound card would deliver already: handed on as raw bytes.
@@ -181,13 +184,18 @@ bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error)
             // A descriptor left non-blocking by whoever opened it: wait for
             // the samples as a blocking read would.
             pollfd ready{fd, POLLIN, 0};
-            if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
-                error = std::strerror(errno);
-                return false;
+            if (poll(&ready, 1, -1) < 0) {
+                if (errno != EINTR) {
+                    error = std::strerror(errno);
+                    return false;
+                }
+                if (!sink({})) return true;
             }
         } else if (errno != EINTR) {
             error = std::strerror(errno);
             return false;
+        } else if (!sink({})) {
+            return true;
         }
     }
 }

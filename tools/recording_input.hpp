@@ -19,7 +19,9 @@ using SampleChunkSink = std::function<bool(std::span<const std::uint8_t>)>;
 bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::string& error);
 
 // Raw unsigned 8-bit mono samples at 22050/s from a file descriptor (standard
-// input), handed on as they arrive, until its end.
+// input), handed on as they arrive, until its end. A wait for them that a
+// signal interrupts hands on an empty chunk, so that the sink can end the
+// reading.
 bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error);
 
 // A sample in -1..1 as a sound card reduces it to 8 bits: floor(x * 128) + 128,

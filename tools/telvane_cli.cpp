@@ -1,6 +1,8 @@
 // telvane-cli: offline encoding of images into transmissions and decoding of
 // recordings into pictures, on the transmitter's and receiver's own code.
 
+#include <signal.h>
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <charconv>
@@ -13,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -25,6 +28,7 @@
 #include "tools/image_input.hpp"
 #include "tools/picture_output.hpp"
 #include "tools/recording_input.hpp"
+#include "tools/stop_signals.hpp"
 #include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 
@@ -68,7 +72,10 @@ constexpr const char* kHelp =
     "        DIR, so no picture there is overwritten.\n"
     "        A RECORDING of - reads raw unsigned 8-bit mono samples at 22050/s from\n"
     "        standard input, writing each picture as soon as it is complete:\n"
-    "          parec --format=u8 --rate=22050 --channels=1 | telvane-cli decode -o pictures -\n"
+    "          parec --format=u8 --rate=22050 --channels=1 --latency-msec=50 |\n"
+    "            telvane-cli decode -o pictures -\n"
+    "        An interrupt, termination or hang-up ends the decode as the end of\n"
+    "        the input would, then the tool ends as by that signal.\n"
     "  --bitrate 5500|8250|11000  4, 3 or 2 samples per bit (default 5500)\n"
     "  --receiver exact|robust    exact (default): the receiver as the program has\n"
     "                             always had it, bit for bit; robust: matched filter,\n"
@@ -188,6 +195,18 @@ std::string WavFailure(WavResult result, int systemError)
     return reason;
 }
 
+// Whether writing output would overwrite one of the inputs: the same file,
+// under any name or link.
+bool IsOneOf(const std::string& output, const std::vector<std::string>& inputs)
+{
+    struct stat target {};
+    if (::stat(output.c_str(), &target) != 0) return false;
+    return std::any_of(inputs.begin(), inputs.end(), [&](const std::string& input) {
+        struct stat status {};
+        return ::stat(input.c_str(), &status) == 0 && status.st_dev == target.st_dev && status.st_ino == target.st_ino;
+    });
+}
+
 int Encode(Arguments& args)
 {
     SamplesPerBit samplesPerBit{kInitialSamplesPerBit};
@@ -215,6 +234,7 @@ int Encode(Arguments& args)
     const std::vector<std::string>& images = args.Operands();
     if (output.empty()) return UsageError("encode needs -o OUT.wav");
     if (images.empty()) return UsageError("encode needs at least one IMAGE");
+    if (IsOneOf(output, images)) return UsageError("the output " + output + " is also an input");
 
     std::vector<Picture> pictures(images.size());
     for (std::size_t i = 0; i < images.size(); ++i) {
@@ -247,7 +267,14 @@ int Encode(Arguments& args)
         append(transmission.data(), EncodeTransmission(chain, pictures[i], transmission.data()));
     }
     if (result == WavResult::Written) result = writer.Finish();
-    if (result != WavResult::Written) return Failure(output, WavFailure(result, writer.SystemError()));
+    if (result != WavResult::Written) {
+        // A recording cut short (a full disk, a file-size limit) is not left
+        // under the name; a device such as /dev/full stays.
+        struct stat status {};
+        if (result != WavResult::CannotOpen && ::stat(output.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+            ::unlink(output.c_str());
+        return Failure(output, WavFailure(result, writer.SystemError()));
+    }
     std::printf("%s: %zu transmission%s, %zu samples (%.2f s) at %s bps\n", output.c_str(), pictures.size(),
                 pictures.size() == 1 ? "" : "s", written, static_cast<double>(written) / kSampleRate,
                 std::string(BitrateLabel(samplesPerBit)).c_str());
@@ -257,7 +284,7 @@ int Encode(Arguments& args)
 // Writes the received picture to the next rxNNNN file at every repaint.
 class PictureFiles : public PictureSink {
 public:
-    // The first picture is numbered lastNumber + 1.
+    // The first picture is numbered lastNumber + 1 or, where that is taken, on.
     PictureFiles(std::filesystem::path directory, PictureFormat format, long lastNumber)
         : directory_(std::move(directory)), format_(format), number_(lastNumber)
     {
@@ -276,19 +303,27 @@ private:
         if (newLines > 0) Write(picture, " (end of input, " + std::to_string(newLines) + " new rows)");
     }
 
+    // Under the next free number: another decode into the same directory
+    // may have taken the next one since. (The scan's numbers stay below
+    // 10^18, so they cannot run out.)
     void Write(const Picture& picture, const std::string& note)
     {
         if (Failed()) return;
-        char name[32];
-        std::snprintf(name, sizeof name, "rx%04ld.%s", number_ + 1, format_ == PictureFormat::Pgm ? "pgm" : "png");
-        const std::string path = (directory_ / name).string();
+        const StopSignalsHeld held;  // a second signal waits until the picture has its name
+        std::string path;
         std::string error;
-        if (!WritePicture(picture, path, format_, error)) {
+        PictureWrite written = PictureWrite::NameTaken;
+        while (written == PictureWrite::NameTaken) {
+            char name[32];
+            std::snprintf(name, sizeof name, "rx%04ld.%s", ++number_, format_ == PictureFormat::Pgm ? "pgm" : "png");
+            path = (directory_ / name).string();
+            written = WritePicture(picture, path, format_, error);
+        }
+        if (written == PictureWrite::Failed) {
             error_ = "cannot write picture: " + error;
             failedPath_ = path;
             return;
         }
-        ++number_;
         ++pictures_;
         std::printf("picture %ld: %s%s\n", pictures_, path.c_str(), note.c_str());
         std::fflush(stdout);
@@ -313,9 +348,9 @@ std::optional<long> HighestPictureNumber(const std::filesystem::path& directory,
         const std::size_t dot = name.size() - 4;
         if (name.size() < 10 || !name.starts_with("rx") || (name.substr(dot) != ".png" && name.substr(dot) != ".pgm"))
             continue;
-        // Longer numbers than this tool could reach are someone else's.
+        // Numbers beyond a long's 18 digits are someone else's.
         const std::string digits = name.substr(2, dot - 2);
-        if (digits.size() > 15 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
         highest = std::max(highest, std::stol(digits));
     }
     if (ec) return std::nullopt;
@@ -368,12 +403,15 @@ int Decode(Arguments& args)
     chain.SetRobust(robust);
     chain.SetSamplesPerBit(samplesPerBit);
     // A picture that cannot be written ends the reading at once, so a live
-    // input learns of it then, not when the input ends.
+    // input learns of it then, not when the input ends; so does a signal
+    // to stop, after which the tool finishes as at the end of the input.
+    InstallStopSignals();
     const SampleChunkSink feed = [&](std::span<const std::uint8_t> chunk) {
         chain.Receive(chunk);
-        return !pictures.Failed();
+        return !pictures.Failed() && StopSignal() == 0;
     };
     for (const std::string& recording : recordings) {
+        if (StopSignal() != 0) break;
         std::string error;
         const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
                                            : ReadRecording(recording, feed, error);
@@ -411,6 +449,9 @@ int Run(int argc, char** argv)
 {
     // For Qt's image format plugins; no display is needed.
     QCoreApplication application(argc, argv);
+    // Past a file-size limit (ulimit -f) a write fails as on a full disk,
+    // and is reported as such, rather than killing the tool midway.
+    signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) return UsageError("a command is needed");
     const std::string_view command = argv[1];
     if (command == "--help" || command == "-h") {
@@ -434,4 +475,9 @@ int Run(int argc, char** argv)
 
 }  // namespace
 
-int main(int argc, char** argv) { return CheckStandardOutput(Run(argc, argv)); }
+int main(int argc, char** argv)
+{
+    const int status = CheckStandardOutput(Run(argc, argv));
+    EndAsStopSignalled();
+    return status;
+}

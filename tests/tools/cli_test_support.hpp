@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -52,7 +53,8 @@ inline CliRun RunCli(const std::filesystem::path& dir, const std::vector<std::st
 
 struct FedRun {
     CliRun run;
-    std::size_t fed;  // bytes that went into the pipe before the tool closed it
+    std::size_t fed;      // bytes that went into the pipe before the tool closed it
+    int signal = 0;       // the signal that ended the tool, 0 when it exited
 };
 
 // The state letter of a running process ('S' while it waits for input).
@@ -63,19 +65,30 @@ inline char ProcessState(pid_t pid)
     return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
 }
 
+struct Feeding {
+    // The tool's end of the pipe non-blocking, and the input running dry
+    // once: after the first 4096 bytes nothing more comes until the tool
+    // has taken them and waits for more (or has gone).
+    bool nonBlocking = false;
+    // Called once the tool waits for its first input, after whenReady
+    // exists (a path the tool makes before it reads).
+    std::function<void()> onceWaiting;
+    std::filesystem::path whenReady;
+    // Sent once the tool has taken every byte and waits for more, before
+    // the input is closed.
+    int stopSignal = 0;
+};
+
 // The tool with its standard input a pipe into which bytes are written as
-// fast as it reads them, then closed; output kept as by RunCli. With
-// nonBlocking its end of the pipe is non-blocking, and the input runs dry
-// once: after the first 4096 bytes nothing more comes until the tool has
-// taken them and waits for more (or has gone).
+// fast as it reads them, then closed; output kept as by RunCli.
 inline FedRun RunCliFed(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                        const std::string& bytes, bool nonBlocking = false)
+                        const std::string& bytes, const Feeding& feeding = {})
 {
     const std::string out = (dir / "stdout").string();
     const std::string err = (dir / "stderr").string();
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return {{-1, "", "pipe failed"}, 0};
-    if (nonBlocking) fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
+    if (feeding.nonBlocking) fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
     std::vector<std::string> argv = {TELVANE_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
@@ -104,18 +117,33 @@ inline FedRun RunCliFed(const std::filesystem::path& dir, const std::vector<std:
             if (put < 0 && errno != EINTR) break;
         }
     };
-    if (nonBlocking) {
-        feed(std::min<std::size_t>(4096, bytes.size()));
+    // Until the tool has taken all that is in the pipe and waits for more.
+    const auto waitUntilIdle = [&](const std::filesystem::path& ready) {
         for (int unread = 1; !gone; usleep(1000)) {
             gone = waitpid(child, &raw, WNOHANG) == child;
-            if (ioctl(pipeEnds[1], FIONREAD, &unread) == 0 && unread == 0 && ProcessState(child) == 'S') break;
+            if ((ready.empty() || std::filesystem::exists(ready)) && ioctl(pipeEnds[1], FIONREAD, &unread) == 0 &&
+                unread == 0 && ProcessState(child) == 'S')
+                break;
         }
+    };
+    if (feeding.onceWaiting) {
+        waitUntilIdle(feeding.whenReady);
+        feeding.onceWaiting();
+    }
+    if (feeding.nonBlocking) {
+        feed(std::min<std::size_t>(4096, bytes.size()));
+        waitUntilIdle({});
     }
     feed(bytes.size());
+    if (feeding.stopSignal != 0) {
+        waitUntilIdle({});
+        if (!gone) kill(child, feeding.stopSignal);
+    }
     close(pipeEnds[1]);
     if (!gone && child > 0) waitpid(child, &raw, 0);
     signal(SIGPIPE, previous);
-    return {{child > 0 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)}, fed};
+    const int status = child > 0 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return {{status, Slurp(out), Slurp(err)}, fed, child > 0 && WIFSIGNALED(raw) ? WTERMSIG(raw) : 0};
 }
 
 inline Picture RandomPicture(unsigned seed)

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <cstdlib>
 #include <filesystem>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -197,7 +198,9 @@ TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
     const CliRun fromFile = Cli({"decode", "-o", Path("a"), Path("tx.wav")});
     const CliRun fromStdin = Cli({"decode", "-o", Path("b"), "-"}, Path("raw.u8"));
     // Standard input left non-blocking by whoever opened it, running dry.
-    const FedRun nonBlocking = RunCliFed(dir_, {"decode", "-o", Path("c"), "-"}, Slurp(Path("raw.u8")), true);
+    Feeding runningDry;
+    runningDry.nonBlocking = true;
+    const FedRun nonBlocking = RunCliFed(dir_, {"decode", "-o", Path("c"), "-"}, Slurp(Path("raw.u8")), runningDry);
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
     ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
     ASSERT_EQ(nonBlocking.run.status, 0) << nonBlocking.run.err;
@@ -209,22 +212,63 @@ TEST_F(CliTest, StandardInputDecodesLikeTheSameSamplesInAWavFile)
 }
 
 // Pictures of an earlier decode stay: the numbers go on from the highest one
-// of either format; names the tool does not write do not count.
+// of either format, however many digits it has; names the tool does not
+// write do not count.
 TEST_F(CliTest, DecodingIntoADirectoryWithPicturesNumbersOnFromThem)
 {
     SaveGrey(RandomPicture(8), Path("sent.png"));
     ASSERT_EQ(Cli({"encode", "-o", Path("tx.wav"), Path("sent.png")}).status, 0);
-    const fs::path out = Path("rx");
-    fs::create_directory(out);
-    for (const char* name : {"rx0003.png", "rx0007.pgm", "rx0100.txt", "rx0200.png.bak", "rx99.png", "rx12a4.png"})
-        std::ofstream(out / name) << name;
+    for (const auto& [existing, next] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"rx0003.png", "rx0007.pgm", "rx0100.txt", "rx0200.png.bak", "rx99.png", "rx12a4.png"}, "rx0008.png"},
+             {{"rx0003.png", "rx1000000000000000.png"}, "rx1000000000000001.png"}}) {
+        const fs::path out = Path("rx" + std::to_string(existing.size()));
+        fs::create_directory(out);
+        for (const std::string& name : existing) std::ofstream(out / name) << name;
 
-    const CliRun decode = Cli({"decode", "-o", out, Path("tx.wav")});
-    ASSERT_EQ(decode.status, 0) << decode.err;
-    EXPECT_NE(decode.out.find("picture 1: " + (out / "rx0008.png").string()), std::string::npos) << decode.out;
-    EXPECT_EQ(Slurp(out / "rx0003.png"), "rx0003.png");
-    EXPECT_EQ(Slurp(out / "rx0007.pgm"), "rx0007.pgm");
-    EXPECT_FALSE(fs::exists(out / "rx0001.png"));
+        const CliRun decode = Cli({"decode", "-o", out, Path("tx.wav")});
+        ASSERT_EQ(decode.status, 0) << decode.err;
+        EXPECT_NE(decode.out.find("picture 1: " + (out / next).string()), std::string::npos) << decode.out;
+        for (const std::string& name : existing) EXPECT_EQ(Slurp(out / name), name);
+        EXPECT_FALSE(fs::exists(out / "rx0001.png"));
+    }
+}
+
+// Another decode into the same directory takes the number this one would
+// have taken next: this one moves on to the next free one.
+TEST_F(CliTest, APictureWrittenMeanwhileIsNeverReplaced)
+{
+    const Picture sent = RandomPicture(12);
+    const std::vector<std::uint8_t> samples = Transmissions({sent, sent});
+    const fs::path out = Path("shared");
+    Feeding meanwhile;
+    meanwhile.whenReady = out;
+    meanwhile.onceWaiting = [&] { std::ofstream(out / "rx0001.png") << "theirs"; };
+    const FedRun live = RunCliFed(dir_, {"decode", "-o", out, "-"}, std::string(samples.begin(), samples.end()), meanwhile);
+    ASSERT_EQ(live.run.status, 0) << live.run.err;
+    EXPECT_EQ(Slurp(out / "rx0001.png"), "theirs");
+    ExpectReceived(sent, LoadGrey(out / "rx0002.png"));
+    EXPECT_NE(live.run.out.find("picture 2: " + (out / "rx0003.png").string()), std::string::npos) << live.run.out;
+}
+
+// A live station stopped by a signal writes the picture it was receiving
+// and its summary, then ends as that signal ends a program.
+TEST_F(CliTest, AStoppedLiveDecodeKeepsItsNewestPicture)
+{
+    std::vector<Picture> sent;
+    for (unsigned seed = 20; seed < 26; ++seed) sent.push_back(RandomPicture(seed));
+    const std::vector<std::uint8_t> samples = Transmissions(sent);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        const fs::path out = Path(std::string("live-") + std::to_string(signal));
+        Feeding stopped;
+        stopped.stopSignal = signal;
+        const FedRun live = RunCliFed(dir_, {"decode", "-o", out, "-"}, std::string(samples.begin(), samples.end()), stopped);
+        EXPECT_EQ(live.signal, signal) << live.run.err;
+        ExpectReceived(sent[5], LoadGrey(out / "rx0006.png"));
+        EXPECT_NE(live.run.out.find("6 pictures, 359 lines\n"), std::string::npos) << live.run.out;
+        for (const fs::directory_entry& entry : fs::directory_iterator(out))
+            EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    }
 }
 
 // The file is written as it is made: an hour's gaps must not take an hour
@@ -279,13 +323,18 @@ TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
         {{"decode", "--receiver", "fast", Path("ok.wav")}, 2, "exact or robust"},
         {{"decode"}, 2, "RECORDING"},
         {{"transmit"}, 2, "transmit"},
+        {{"encode", "-o", Path("ok.png"), Path("ok.png")}, 2, "output " + Path("ok.png").string() + " is also an input"},
+        {{"encode", "-o", Path("link.png"), Path("ok.png")}, 2, "is also an input"},
     };
+    fs::create_hard_link(Path("ok.png"), Path("link.png"));
+    const std::string image = Slurp(Path("ok.png"));
     for (const auto& c : cases) {
         const CliRun run = Cli(c.args);
         EXPECT_EQ(run.status, c.status) << c.args[0] << " " << c.named << "\n" << run.err;
         EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
     }
     EXPECT_FALSE(fs::exists(Path("x.wav")));
+    EXPECT_EQ(Slurp(Path("ok.png")), image);
 
     // A good recording, then a bad one: the pictures of the first stay.
     const CliRun mixed = Cli({"decode", "-o", Path("rx"), Path("ok.wav"), Path("not-audio.wav")});
