@@ -4,6 +4,7 @@
 set(TELVANE_MODEM_SOURCES
     ${TELVANE_ROOT}/tx/wav_writer.cpp
     ${TELVANE_ROOT}/rx/picture_view.cpp
+    ${TELVANE_ROOT}/rx/rate_finder.cpp
     ${TELVANE_ROOT}/capture/frame_reduction.cpp)
 set(TELVANE_CLI_IO_SOURCES
     ${TELVANE_ROOT}/tools/image_input.cpp

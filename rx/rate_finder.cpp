@@ -1,0 +1,200 @@
+#include "rx/rate_finder.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Agreement a window's best phase needs, in percent of its samples. Random
+// data agrees at 50 % +- 5 (96 to 112 independent bits a phase), so 80 %
+// is 6 standard deviations away; a band-limited channel's slicing errors
+// keep the flags' agreement well below 100 %.
+constexpr int kAgreeingPercent = 80;
+// At 4 samples per bit, the most the window may agree at 2 samples per bit:
+// random data agrees at 50 % there, the alias's fading edge far more.
+constexpr int kAliasPercent = 70;
+// Sign changes each word of a window needs to be a signal: one every 4 bits
+// at 4 samples per bit (scrambled data changes every 2 bits on average).
+// Silence and hum agree with themselves at every rate.
+constexpr int kMinChangesPerWord = 4;
+// The slicer's DC level follows the mean of each word with this step: a
+// time constant of 16 words, 1024 samples (46 ms).
+constexpr double kDcStep = 1.0 / 16.0;
+
+// Samples lag behind the current word's (bit i of a word is sample
+// 64 k + i): bit i of the result is the sample lag before bit i of words[0],
+// taken from words[1] and words[2] where it falls before. 0 < lag < 128.
+std::uint64_t Lagged(std::uint64_t current, std::uint64_t previous, std::uint64_t beforeThat, int lag)
+{
+    if (lag < 64) return (current << lag) | (previous >> (64 - lag));
+    if (lag == 64) return previous;
+    return (previous << (lag - 64)) | (beforeThat >> (128 - lag));
+}
+
+// Set bits of a word. std::popcount is a library call where the target
+// has no population count instruction (plain x86-64); this is inline.
+int Ones(std::uint64_t word)
+{
+#ifdef __POPCNT__
+    return std::popcount(word);
+#else
+    word -= (word >> 1) & 0x5555555555555555u;
+    word = (word & 0x3333333333333333u) + ((word >> 2) & 0x3333333333333333u);
+    word = (word + (word >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<int>((word * 0x0101010101010101u) >> 56);
+#endif
+}
+
+// Bits i of a word with i mod 3 == 0.
+constexpr std::uint64_t kEveryThird = 0x9249249249249249u;
+
+// The bits of a word whose samples have phase (sample mod n) phase; at 3
+// samples per bit the word's first sample has phase first (64 is 1 mod 3,
+// so each word starts one phase on).
+std::uint64_t PhaseMask(std::int32_t n, int phase, int first)
+{
+    switch (n) {
+    case 2:
+        return 0x5555555555555555u << phase;
+    case 3:
+        return kEveryThird << ((phase - first + 3) % 3);
+    default:
+        return 0x1111111111111111u << phase;
+    }
+}
+
+// How many of a word's samples PhaseMask picks: 64 / n, or at 3 samples per
+// bit 22 for the phase of bits 0, 3, ... 63 and 21 for the others.
+int PhaseSamples(std::int32_t n, int phase, int first)
+{
+    if (n != 3) return 64 / n;
+    return (phase - first + 3) % 3 == 0 ? 22 : 21;
+}
+
+}  // namespace
+
+void RateFinder::Find(std::span<const std::uint8_t> samples)
+{
+    std::size_t at = 0;
+    // Whole words straight from the samples, the rest through the partial
+    // word.
+    while (at < samples.size()) {
+        if (pendingCount_ == 0 && samples.size() - at >= 64) {
+            TakeWord(samples.data() + at);
+            at += 64;
+            continue;
+        }
+        const std::size_t count = std::min<std::size_t>(64 - pendingCount_, samples.size() - at);
+        std::copy_n(samples.data() + at, count, pending_.data() + pendingCount_);
+        pendingCount_ += static_cast<int>(count);
+        at += count;
+        if (pendingCount_ == 64) {
+            TakeWord(pending_.data());
+            pendingCount_ = 0;
+        }
+    }
+}
+
+void RateFinder::TakeWord(const std::uint8_t* samples)
+{
+    const auto threshold = static_cast<std::uint8_t>(std::floor(dcLevel_));
+    // Compared and summed a byte a sample, which the compiler vectorises.
+    std::array<std::uint8_t, 64> above{};
+    int sum = 0;
+    for (int i = 0; i < 64; ++i) {
+        above[i] = samples[i] > threshold ? 1 : 0;
+        sum += samples[i];
+    }
+    std::uint64_t sliced = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight 0/1 bytes into eight bits, the first byte lowest: the
+        // multiplication gathers them in the top byte without carries.
+        for (int i = 0; i < 8; ++i) {
+            std::uint64_t bytes;
+            std::memcpy(&bytes, above.data() + 8 * i, 8);
+            sliced |= ((bytes * 0x0102040810204080u) >> 56) << (8 * i);
+        }
+    } else {
+        for (int i = 0; i < 64; ++i) sliced |= static_cast<std::uint64_t>(above[i]) << i;
+    }
+    FindInWord(sliced);
+    dcLevel_ += (sum / 64.0 - dcLevel_) * kDcStep;
+}
+
+std::int64_t RateFinder::Count(std::int32_t samplesPerBit) const { return counts_[Index(samplesPerBit)]; }
+
+// One rate's share of a word: its agreeing samples by phase, in the word's
+// counts and in the window's sums, less those of the word leaving the
+// window. N is a constant here, so every lag and phase is.
+template <std::int32_t N>
+void RateFinder::CountRate(std::uint64_t sliced, WordCounts& counts, const WordCounts& leaving)
+{
+    constexpr int r = Index(N);
+    Sums& sums = sums_[r];
+    const bool full = words_ >= WindowWords(N);
+    if (full) sums.quietWords -= leaving.changes < kMinChangesPerWord ? 1 : 0;
+    sums.quietWords += counts.changes < kMinChangesPerWord ? 1 : 0;
+    const std::uint64_t level = sliced ^ Lagged(sliced, sliced_[0], sliced_[1], 12 * N) ^
+                                Lagged(sliced, sliced_[0], sliced_[1], 17 * N);
+    const std::uint64_t agreeing = ~(level ^ Lagged(level, descrambled_[r], 0, 8 * N));
+    descrambled_[r] = level;
+    for (int phase = 0; phase < N; ++phase) {
+        if (full) {
+            sums.agreeing[phase] -= leaving.agreeing[r][phase];
+            sums.ofPhase[phase] -= PhaseSamples(N, phase, leaving.first);
+        }
+        counts.agreeing[r][phase] = Ones(agreeing & PhaseMask(N, phase, counts.first));
+        sums.agreeing[phase] += counts.agreeing[r][phase];
+        sums.ofPhase[phase] += PhaseSamples(N, phase, counts.first);
+    }
+}
+
+void RateFinder::FindInWord(std::uint64_t sliced)
+{
+    WordCounts& counts = window_[slot_];
+    const WordCounts leaving2 = window_[(slot_ + kMaxWindowWords - WindowWords(2)) % kMaxWindowWords];
+    const WordCounts leaving3 = window_[(slot_ + kMaxWindowWords - WindowWords(3)) % kMaxWindowWords];
+    const WordCounts leaving4 = counts;  // the window at 4 is the whole ring
+    counts.first = first_;
+    counts.changes = Ones(sliced ^ Lagged(sliced, sliced_[0], sliced_[1], 1));
+    CountRate<2>(sliced, counts, leaving2);
+    CountRate<3>(sliced, counts, leaving3);
+    CountRate<4>(sliced, counts, leaving4);
+    slot_ = (slot_ + 1) % kMaxWindowWords;
+    first_ = (first_ + 1) % 3;
+    sliced_ = {sliced, sliced_[0]};
+    ++words_;
+
+    // Whether a rate's best phase agrees for at least percent of its
+    // samples, in a window that changes often enough to be a signal.
+    const auto agrees = [&](std::int32_t n, int percent) {
+        const Sums& sums = sums_[Index(n)];
+        if (words_ < WindowWords(n) || sums.quietWords > 0) return false;
+        for (int phase = 0; phase < n; ++phase)
+            if (sums.agreeing[phase] * 100 >= percent * sums.ofPhase[phase]) return true;
+        return false;
+    };
+    if (agrees(2, kAgreeingPercent)) lastFastFlags_ = words_;
+    std::int32_t rate = 0;
+    for (const std::int32_t n : kRates) {
+        // The alias of 2 samples per bit, in a window at 4 that reaches back
+        // to where 2 passed, or while 2 is still well above random.
+        const bool alias = n == 4 && (words_ - lastFastFlags_ <= WindowWords(4) || agrees(2, kAliasPercent));
+        if (!alias && agrees(n, kAgreeingPercent)) {
+            rate = n;
+            break;
+        }
+    }
+    // A window that fails for a word or two amid the flags (noise, a
+    // sampling phase on the bits' edges) is still the same preamble.
+    const bool samePreamble = rate == lastFoundRate_ && (words_ - lastFoundWord_) * 64 <= 160 * rate;
+    if (rate != 0 && rate != lastRate_ && !samePreamble) {
+        found.push_back({(words_ - WindowWords(rate)) * 64, rate});
+        ++counts_[Index(rate)];
+        lastFoundRate_ = rate;
+        lastFoundWord_ = words_;
+    }
+    lastRate_ = rate;
+}
