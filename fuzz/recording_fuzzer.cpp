@@ -57,19 +57,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Every byte of every chunk is read, so a chunk that reaches past its
     // buffer is an ASan report.
-    std::size_t samples = 0;
-    unsigned sum = 0;
-    std::string error;
-    const bool read = ReadRecording(
-        input->Path(),
-        [&](std::span<const std::uint8_t> chunk) {
+    struct Summing : SampleSink {
+        bool Take(std::span<const std::uint8_t> chunk) override
+        {
             samples += chunk.size();
             for (std::uint8_t sample : chunk) sum += sample;
             return true;
-        },
-        error);
+        }
+        std::size_t samples = 0;
+        unsigned sum = 0;
+    } summing;
+    std::string error;
+    const bool read = ReadRecording(input->Path(), summing, error);
     if (!read && error.empty()) Fail("a failed read gave no reason");
-    keptSum = sum + static_cast<unsigned>(samples);
-    MarkRecording(samples, error);
+    keptSum = summing.sum + static_cast<unsigned>(summing.samples);
+    MarkRecording(summing.samples, error);
     return 0;
 }

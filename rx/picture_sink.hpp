@@ -28,6 +28,15 @@ public:
 
     void EndOfInput() { OnEndOfInput(view_.receivedPicture, std::exchange(linesSinceRepaint_, 0)); }
 
+    // A transmission that ends without its 60th line, as when the next one
+    // comes at another bit rate: its rows are a picture now, and the next
+    // line starts a new one at row 0.
+    void EndOfTransmission()
+    {
+        OnEndOfTransmission(view_.receivedPicture, std::exchange(linesSinceRepaint_, 0));
+        view_.ResetPictureRow();
+    }
+
     long Lines() const { return lines_; }
 
 protected:
@@ -37,6 +46,7 @@ protected:
     // newLines: the lines stored since the last repaint.
     virtual void OnRepaint(const Picture& picture, long newLines) = 0;
     virtual void OnEndOfInput(const Picture& picture, long newLines) { OnRepaint(picture, newLines); }
+    virtual void OnEndOfTransmission(const Picture& picture, long newLines) { OnEndOfInput(picture, newLines); }
 
 private:
     void RepaintNow() override { OnRepaint(view_.receivedPicture, std::exchange(linesSinceRepaint_, 0)); }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -34,12 +35,14 @@ bool IsPassThrough(const SF_INFO& info)
            (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8;
 }
 
-bool ReadPassThrough(SNDFILE* file, const SampleChunkSink& sink, std::string& error)
+bool ReadPassThrough(SNDFILE* file, sf_count_t total, SampleSink& sink, std::string& error)
 {
     std::vector<std::uint8_t> chunk(kChunkFrames);
-    for (;;) {
+    for (sf_count_t read = 0;;) {
         const sf_count_t got = sf_read_raw(file, chunk.data(), static_cast<sf_count_t>(chunk.size()));
-        if (got > 0 && !sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
+        if (got > 0 && !sink.Take(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
+        read += std::max<sf_count_t>(got, 0);
+        sink.Progress(read, total);
         if (got < static_cast<sf_count_t>(chunk.size())) break;
     }
     if (sf_error(file) != SF_ERR_NO_ERROR) {
@@ -50,17 +53,17 @@ bool ReadPassThrough(SNDFILE* file, const SampleChunkSink& sink, std::string& er
 }
 
 // False when the sink wants no more.
-bool HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink)
+bool HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, SampleSink& sink)
 {
     bytes.resize(mono.size());
     for (std::size_t i = 0; i < mono.size(); ++i) bytes[i] = SampleToUnsigned8(mono[i]);
-    return bytes.empty() || sink(bytes);
+    return bytes.empty() || sink.Take(bytes);
 }
 
 // Feeds mono input through the resampler until it is consumed; wanted
 // becomes false when the sink wants no more.
 bool Resample(SRC_STATE* state, double ratio, std::span<float> input, bool endOfInput, std::vector<float>& output,
-              std::vector<std::uint8_t>& bytes, const SampleChunkSink& sink, bool& wanted, std::string& error)
+              std::vector<std::uint8_t>& bytes, SampleSink& sink, bool& wanted, std::string& error)
 {
     SRC_DATA data{};
     data.data_in = input.data();
@@ -83,7 +86,7 @@ bool Resample(SRC_STATE* state, double ratio, std::span<float> input, bool endOf
     }
 }
 
-bool ReadConverted(SNDFILE* file, const SF_INFO& info, const SampleChunkSink& sink, std::string& error)
+bool ReadConverted(SNDFILE* file, const SF_INFO& info, SampleSink& sink, std::string& error)
 {
     const bool resampling = info.samplerate != kSampleRate;
     const double ratio = static_cast<double>(kSampleRate) / info.samplerate;
@@ -106,9 +109,10 @@ bool ReadConverted(SNDFILE* file, const SF_INFO& info, const SampleChunkSink& si
     std::vector<float> mono(static_cast<std::size_t>(kChunkFrames));
     std::vector<float> resampled(static_cast<std::size_t>(std::ceil(kChunkFrames * ratio)) + 16);
     std::vector<std::uint8_t> bytes;
-    for (;;) {
+    for (sf_count_t read = 0;;) {
         const sf_count_t got = sf_readf_float(file, frames.data(), kChunkFrames);
         const auto count = static_cast<std::size_t>(got > 0 ? got : 0);
+        read += static_cast<sf_count_t>(count);
         for (std::size_t i = 0; i < count; ++i) {
             if (channels == 1) {
                 mono[i] = frames[i];
@@ -127,6 +131,7 @@ bool ReadConverted(SNDFILE* file, const SF_INFO& info, const SampleChunkSink& si
             return false;
         }
         if (!wanted) return true;
+        sink.Progress(read, info.frames);
         if (end) break;
     }
     if (sf_error(file) != SF_ERR_NO_ERROR) {
@@ -146,7 +151,7 @@ std::uint8_t SampleToUnsigned8(float value)
     return static_cast<std::uint8_t>(level);
 }
 
-bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::string& error)
+bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error)
 {
     // libsndfile would call a directory a file of no known format.
     struct stat status {};
@@ -167,17 +172,17 @@ bool ReadRecording(const std::string& path, const SampleChunkSink& sink, std::st
         return false;
     }
     // What a sound card would deliver already: handed on as raw bytes.
-    return IsPassThrough(info) ? ReadPassThrough(file.get(), sink, error)
+    return IsPassThrough(info) ? ReadPassThrough(file.get(), info.frames, sink, error)
                                : ReadConverted(file.get(), info, sink, error);
 }
 
-bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error)
+bool ReadRawSamples(int fd, SampleSink& sink, std::string& error)
 {
     std::vector<std::uint8_t> chunk(4096);
     for (;;) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got > 0) {
-            if (!sink(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
+            if (!sink.Take(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
         } else if (got == 0) {
             return true;
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -189,12 +194,12 @@ bool ReadRawSamples(int fd, const SampleChunkSink& sink, std::string& error)
                     error = std::strerror(errno);
                     return false;
                 }
-                if (!sink({})) return true;
+                if (!sink.Take({})) return true;
             }
         } else if (errno != EINTR) {
             error = std::strerror(errno);
             return false;
-        } else if (!sink({})) {
+        } else if (!sink.Take({})) {
             return true;
         }
     }

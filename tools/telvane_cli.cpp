@@ -22,11 +22,13 @@
 
 #include "common/picture.hpp"
 #include "common/samples.hpp"
-#include "rx/picture_sink.hpp"
+#include "rx/auto_rate.hpp"
 #include "rx/receive_chain.hpp"
-#include "rx/switched_receiver.hpp"
+#include "rx/robust_receiver.hpp"
 #include "tools/image_input.hpp"
+#include "tools/picture_files.hpp"
 #include "tools/picture_output.hpp"
+#include "tools/progress_line.hpp"
 #include "tools/recording_input.hpp"
 #include "tools/stop_signals.hpp"
 #include "tx/transmit_chain.hpp"
@@ -40,12 +42,13 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
     "Usage:\n"
     "  telvane-cli encode [--bitrate 5500|8250|11000] [--gap SECONDS] -o OUT.wav IMAGE...\n"
-    "  telvane-cli decode [--bitrate 5500|8250|11000] [--receiver exact|robust] [--format png|pgm]\n"
-    "                     [-o DIR] RECORDING...\n"
+    "  telvane-cli decode [--bitrate auto|5500|8250|11000] [--receiver exact|robust]\n"
+    "                     [--format png|pgm] [-o DIR] RECORDING...\n"
     "  telvane-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -69,14 +72,18 @@ constexpr const char* kHelp =
     "        picture to DIR/rx0001.png, rx0002.png, ...; at the end of the input a\n"
     "        picture with rows received since the last one is written too. The\n"
     "        numbers go on from the highest rxNNNN.png or rxNNNN.pgm already in\n"
-    "        DIR, so no picture there is overwritten.\n"
+    "        DIR, so no picture there is overwritten. Each is reported with the\n"
+    "        bit rate it was received at.\n"
     "        A RECORDING of - reads raw unsigned 8-bit mono samples at 22050/s from\n"
     "        standard input, writing each picture as soon as it is complete:\n"
     "          parec --format=u8 --rate=22050 --channels=1 --latency-msec=50 |\n"
     "            telvane-cli decode -o pictures -\n"
     "        An interrupt, termination or hang-up ends the decode as the end of\n"
     "        the input would, then the tool ends as by that signal.\n"
-    "  --bitrate 5500|8250|11000  4, 3 or 2 samples per bit (default 5500)\n"
+    "  --bitrate auto|5500|8250|11000\n"
+    "                             auto (default): each transmission at the rate its\n"
+    "                             preamble is found at, so a recording may hold\n"
+    "                             several; or 4, 3 or 2 samples per bit throughout\n"
     "  --receiver exact|robust    exact (default): the receiver as the program has\n"
     "                             always had it, bit for bit; robust: matched filter,\n"
     "                             adaptive baseline and interpolated bit timing, for\n"
@@ -86,7 +93,15 @@ constexpr const char* kHelp =
     "  -o DIR                     where the pictures go (default: the current\n"
     "                             directory; created if missing)\n"
     "\n"
-    "Exit status: 0 done, 1 a file could not be read or written, 2 usage error.\n";
+    "Exit status:\n"
+    "  0  every image encoded, every recording decoded whole\n"
+    "  1  a file could not be read or written (the other recordings are still\n"
+    "     decoded, and what was written stays)\n"
+    "  2  usage error; nothing is read or written\n"
+    "  3  decoded, but incomplete: a recording ends inside a transmission, no\n"
+    "     transmission was found, or none at the --bitrate given (the rate the\n"
+    "     signal looks like is named)\n"
+    "  a decode stopped by SIGINT, SIGTERM or SIGHUP ends by that signal\n";
 
 int UsageError(const std::string& message)
 {
@@ -100,8 +115,9 @@ int Failure(const std::string& file, const std::string& reason)
     return kExitFailure;
 }
 
-// The --bitrate option of both commands: false after the usage error.
-bool ParseBitrate(const std::string& value, std::int32_t& samplesPerBit)
+// The --bitrate option of both commands (decode's may also be auto): false
+// after the usage error.
+bool ParseBitrate(const std::string& value, std::int32_t& samplesPerBit, bool orAuto = false)
 {
     for (const BitRate& rate : kBitRates) {
         if (value == rate.bitsPerSecond) {
@@ -109,16 +125,8 @@ bool ParseBitrate(const std::string& value, std::int32_t& samplesPerBit)
             return true;
         }
     }
-    UsageError("bit rate must be 5500, 8250 or 11000, not '" + value + "'");
+    UsageError("bit rate must be 5500, 8250 or 11000" + std::string(orAuto ? " or auto" : "") + ", not '" + value + "'");
     return false;
-}
-
-std::string_view BitrateLabel(std::int32_t samplesPerBit)
-{
-    for (const BitRate& rate : kBitRates) {
-        if (rate.samplesPerBit == samplesPerBit) return rate.bitsPerSecond;
-    }
-    return kBitRates[0].bitsPerSecond;
 }
 
 // Digits with at most one decimal point, in any locale; nothing else (no
@@ -277,108 +285,170 @@ int Encode(Arguments& args)
     }
     std::printf("%s: %zu transmission%s, %zu samples (%.2f s) at %s bps\n", output.c_str(), pictures.size(),
                 pictures.size() == 1 ? "" : "s", written, static_cast<double>(written) / kSampleRate,
-                std::string(BitrateLabel(samplesPerBit)).c_str());
+                BitrateLabel(samplesPerBit));
     return 0;
 }
 
-// Writes the received picture to the next rxNNNN file at every repaint.
-class PictureFiles : public PictureSink {
-public:
-    // The first picture is numbered lastNumber + 1 or, where that is taken, on.
-    PictureFiles(std::filesystem::path directory, PictureFormat format, long lastNumber)
-        : directory_(std::move(directory)), format_(format), number_(lastNumber)
-    {
-    }
-
-    bool Failed() const { return !error_.empty(); }
-    const std::string& Error() const { return error_; }
-    const std::string& FailedPath() const { return failedPath_; }
-    long Pictures() const { return pictures_; }
-
-private:
-    void OnRepaint(const Picture& picture, long) override { Write(picture, ""); }
-    // At the end of the input: the rows received since the last picture.
-    void OnEndOfInput(const Picture& picture, long newLines) override
-    {
-        if (newLines > 0) Write(picture, " (end of input, " + std::to_string(newLines) + " new rows)");
-    }
-
-    // Under the next free number: another decode into the same directory
-    // may have taken the next one since. (The scan's numbers stay below
-    // 10^18, so they cannot run out.)
-    void Write(const Picture& picture, const std::string& note)
-    {
-        if (Failed()) return;
-        const StopSignalsHeld held;  // a second signal waits until the picture has its name
-        std::string path;
-        std::string error;
-        PictureWrite written = PictureWrite::NameTaken;
-        while (written == PictureWrite::NameTaken) {
-            char name[32];
-            std::snprintf(name, sizeof name, "rx%04ld.%s", ++number_, format_ == PictureFormat::Pgm ? "pgm" : "png");
-            path = (directory_ / name).string();
-            written = WritePicture(picture, path, format_, error);
-        }
-        if (written == PictureWrite::Failed) {
-            error_ = "cannot write picture: " + error;
-            failedPath_ = path;
-            return;
-        }
-        ++pictures_;
-        std::printf("picture %ld: %s%s\n", pictures_, path.c_str(), note.c_str());
-        std::fflush(stdout);
-    }
-
-    std::filesystem::path directory_;
-    PictureFormat format_;
-    long number_;
-    long pictures_ = 0;
-    std::string error_;
-    std::string failedPath_;
+// What decode was asked for.
+struct DecodeOptions {
+    std::int32_t samplesPerBit = 0;  // 0: each transmission at the rate found
+    bool robust = false;
+    PictureFormat format = PictureFormat::Png;
+    std::filesystem::path directory;
 };
 
-// The highest number of a picture the tool may have written into directory
-// before (rx and at least four digits, .png or .pgm), 0 when there is none.
-std::optional<long> HighestPictureNumber(const std::filesystem::path& directory, std::error_code& ec)
+// Each receiver's level line (FormatLevelLine).
+template <class Sink>
+int FormatLevels(const ReceiveChain<Sink>& receiver, char* out, std::size_t size)
 {
-    long highest = 0;
-    std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, ec);
-    for (; !ec && entry != std::filesystem::directory_iterator(); entry.increment(ec)) {
-        const std::string name = entry->path().filename().string();
-        const std::size_t dot = name.size() - 4;
-        if (name.size() < 10 || !name.starts_with("rx") || (name.substr(dot) != ".png" && name.substr(dot) != ".pgm"))
-            continue;
-        // Numbers beyond a long's 18 digits are someone else's.
-        const std::string digits = name.substr(2, dot - 2);
-        if (digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-        highest = std::max(highest, std::stol(digits));
+    return FormatLevelLine(receiver.tracker, out, size);
+}
+template <class Sink>
+int FormatLevels(const RobustReceiver<Sink>& receiver, char* out, std::size_t size)
+{
+    return FormatLevelLine(receiver.Levels(), out, size);
+}
+
+// The chosen receiver, telling the picture files the rate it is set to. A
+// change of rate ends the transmission before it, whose last row would
+// only complete with the next transmission at its own rate.
+template <class Receiver>
+class ReportedRate {
+public:
+    explicit ReportedRate(PictureFiles& files) : receiver(files), files_(files) {}
+
+    void SetSamplesPerBit(std::int32_t samplesPerBit)
+    {
+        if (files_.samplesPerBit != 0 && samplesPerBit != files_.samplesPerBit) files_.EndOfTransmission();
+        receiver.SetSamplesPerBit(samplesPerBit);
+        files_.samplesPerBit = samplesPerBit;
     }
-    if (ec) return std::nullopt;
-    return highest;
+    void Receive(std::span<const std::uint8_t> samples) { receiver.Receive(samples); }
+
+    Receiver receiver;
+
+private:
+    PictureFiles& files_;
+};
+
+// A recording's samples on their way to the receiver. A picture that cannot
+// be written ends the reading at once, so a live input learns of it then,
+// not when the input ends; so does a signal to stop, after which the tool
+// finishes as at the end of the input.
+template <class Input>
+class Feed : public SampleSink {
+public:
+    Feed(Input& input, PictureFiles& pictures, ProgressLine& progress)
+        : input_(input), pictures_(pictures), progress_(progress)
+    {
+    }
+
+    bool Take(std::span<const std::uint8_t> chunk) override
+    {
+        input_.Receive(chunk);
+        return !pictures_.Failed() && StopSignal() == 0;
+    }
+    void Progress(std::int64_t frames, std::int64_t total) override
+    {
+        progress_.Update(frames, total, pictures_.Pictures());
+    }
+
+private:
+    Input& input_;
+    PictureFiles& pictures_;
+    ProgressLine& progress_;
+};
+
+// A run's status: the worst of its recordings'.
+int Worse(int status, int other) { return status == kExitFailure || other == kExitFailure ? kExitFailure : std::max(status, other); }
+
+// Every recording through one receiver of the chosen kind, which alone runs.
+template <class Receiver>
+int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& recordings, PictureFiles& pictures)
+{
+    ReportedRate<Receiver> station(pictures);
+    const bool follow = options.samplesPerBit == 0;
+    AutoRate<ReportedRate<Receiver>> input(station, follow ? kInitialSamplesPerBit : options.samplesPerBit, follow);
+    const auto preambles = [&] {
+        std::int64_t found = 0;
+        for (const BitRate& rate : kBitRates) found += input.finder.Count(rate.samplesPerBit);
+        return found;
+    };
+    InstallStopSignals();
+    int status = 0;
+    for (const std::string& recording : recordings) {
+        if (StopSignal() != 0) break;
+        const std::string name = recording == "-" ? "standard input" : recording;
+        ProgressLine progress(recording == "-" ? "" : name);
+        pictures.progress = &progress;
+        Feed feed(input, pictures, progress);
+        std::string error;
+        const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
+                                           : ReadRecording(recording, feed, error);
+        input.Flush();
+        pictures.progress = nullptr;
+        progress.Clear();
+        if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
+        if (!read) {
+            // Reported, and the other recordings decoded all the same.
+            Failure(name, "cannot read recording: " + error);
+            status = kExitFailure;
+            continue;
+        }
+        // A transmission cut off: its last rows never came. (Row 59 of a
+        // whole one only completes with the next transmission.)
+        const std::int32_t rows = station.receiver.decoder.linesSinceStart;
+        if (StopSignal() == 0 && input.finder.Count(input.SamplesPerBit()) > 0 && rows > 0 && rows < kPictureHeight - 1) {
+            Failure(name, "ends inside a transmission: " + std::to_string(rows) + " of its 60 rows received");
+            status = Worse(status, kExitIncomplete);
+        }
+    }
+    pictures.EndOfInput();
+    if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
+
+    char levels[64];
+    FormatLevels(station.receiver, levels, sizeof levels);
+    std::printf("%ld picture%s, %ld lines\n%s\n", pictures.Pictures(), pictures.Pictures() == 1 ? "" : "s",
+                pictures.Lines(), levels);
+    if (!follow && input.finder.Count(options.samplesPerBit) == 0) {
+        for (const BitRate& rate : kBitRates) {
+            if (input.finder.Count(rate.samplesPerBit) == 0) continue;
+            std::fprintf(stderr, "telvane-cli: no transmission at %s bps found; the signal looks like %s bps "
+                         "(--bitrate %s, or auto)\n", BitrateLabel(options.samplesPerBit), rate.bitsPerSecond,
+                         rate.bitsPerSecond);
+            return Worse(status, kExitIncomplete);
+        }
+    }
+    if (preambles() == 0 && pictures.Lines() == 0 && status == 0) {
+        std::fprintf(stderr, "telvane-cli: no transmission found\n");
+        return kExitIncomplete;
+    }
+    return status;
 }
 
 int Decode(Arguments& args)
 {
-    std::int32_t samplesPerBit = kInitialSamplesPerBit;
-    bool robust = false;
-    PictureFormat format = PictureFormat::Png;
-    std::filesystem::path directory;
+    DecodeOptions options;
     std::string option;
     while (args.NextOption(option)) {
         const std::optional<std::string> value = args.Value();
         if (!value) return UsageError(option + " needs a value");
         if (option == "--bitrate") {
-            if (!ParseBitrate(*value, samplesPerBit)) return kExitUsage;
+            if (*value == "auto") {
+                options.samplesPerBit = 0;
+            } else if (!ParseBitrate(*value, options.samplesPerBit, true)) {
+                return kExitUsage;
+            }
         } else if (option == "--receiver") {
             if (*value != "exact" && *value != "robust")
                 return UsageError("receiver must be exact or robust, not '" + *value + "'");
-            robust = *value == "robust";
+            options.robust = *value == "robust";
         } else if (option == "--format") {
             if (*value != "png" && *value != "pgm") return UsageError("format must be png or pgm, not '" + *value + "'");
-            format = *value == "pgm" ? PictureFormat::Pgm : PictureFormat::Png;
+            options.format = *value == "pgm" ? PictureFormat::Pgm : PictureFormat::Png;
         } else if (option == "-o") {
             if (value->empty()) return UsageError("-o needs a directory");
-            directory = *value;
+            options.directory = *value;
         } else {
             return UsageError("unknown option " + option + " for decode");
         }
@@ -386,52 +456,21 @@ int Decode(Arguments& args)
     const std::vector<std::string>& recordings = args.Operands();
     if (recordings.empty()) return UsageError("decode needs at least one RECORDING (or - for standard input)");
 
-    if (!directory.empty()) {
+    if (!options.directory.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(directory, ec);
-        if (ec) return Failure(directory.string(), "cannot create directory: " + ec.message());
+        std::filesystem::create_directories(options.directory, ec);
+        if (ec) return Failure(options.directory.string(), "cannot create directory: " + ec.message());
     }
 
     std::error_code ec;
-    const std::optional<long> lastNumber = HighestPictureNumber(directory, ec);
+    const std::optional<long> lastNumber = HighestPictureNumber(options.directory, ec);
     if (!lastNumber) {
-        return Failure(directory.empty() ? "." : directory.string(),
+        return Failure(options.directory.empty() ? "." : options.directory.string(),
                        "cannot list the pictures already there: " + ec.message());
     }
-    PictureFiles pictures(directory, format, *lastNumber);
-    SwitchedReceiver<PictureFiles> chain(pictures);
-    chain.SetRobust(robust);
-    chain.SetSamplesPerBit(samplesPerBit);
-    // A picture that cannot be written ends the reading at once, so a live
-    // input learns of it then, not when the input ends; so does a signal
-    // to stop, after which the tool finishes as at the end of the input.
-    InstallStopSignals();
-    const SampleChunkSink feed = [&](std::span<const std::uint8_t> chunk) {
-        chain.Receive(chunk);
-        return !pictures.Failed() && StopSignal() == 0;
-    };
-    for (const std::string& recording : recordings) {
-        if (StopSignal() != 0) break;
-        std::string error;
-        const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
-                                           : ReadRecording(recording, feed, error);
-        if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
-        if (!read) {
-            // The input ends here: the rows received up to it still make a picture.
-            pictures.EndOfInput();
-            Failure(recording == "-" ? "standard input" : recording, "cannot read recording: " + error);
-            if (pictures.Failed()) Failure(pictures.FailedPath(), pictures.Error());
-            return kExitFailure;
-        }
-    }
-    pictures.EndOfInput();
-    if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
-
-    char levels[64];
-    chain.FormatLevels(levels, sizeof levels);
-    std::printf("%ld picture%s, %ld lines\n%s\n", pictures.Pictures(), pictures.Pictures() == 1 ? "" : "s",
-                pictures.Lines(), levels);
-    return 0;
+    PictureFiles pictures(options.directory, options.format, *lastNumber);
+    return options.robust ? DecodeWith<RobustReceiver<PictureFiles>>(options, recordings, pictures)
+                          : DecodeWith<ReceiveChain<PictureFiles>>(options, recordings, pictures);
 }
 
 // Output lost to a full disk is a failure too, even where all else went well.

@@ -82,6 +82,7 @@ std::vector<std::uint8_t> Transmissions(const std::vector<Picture>& pictures)
     return samples;
 }
 
+// At the rate given, or at the rate found, which each picture reports.
 TEST_F(CliTest, RoundTripsPicturesAtEveryBitRate)
 {
     const Picture first = RandomPicture(1);
@@ -89,22 +90,59 @@ TEST_F(CliTest, RoundTripsPicturesAtEveryBitRate)
     SaveGrey(first, Path("first.png"));
     SaveGrey(second, Path("second.png"));
     for (const std::string bitrate : {"5500", "8250", "11000"}) {
-        SCOPED_TRACE(bitrate);
         const CliRun encode = Cli({"encode", "--bitrate", bitrate, "-o", Path("tx.wav"), Path("first.png"),
                                 Path("second.png")});
         ASSERT_EQ(encode.status, 0) << encode.err;
         for (const std::string receiver : {"exact", "robust"}) {
-            SCOPED_TRACE(receiver);
-            const fs::path out = Path("rx-" + bitrate + "-" + receiver);
-            // Options may follow the operands.
-            const CliRun decode =
-                Cli({"decode", "--bitrate=" + bitrate, Path("tx.wav"), "-o", out, "--receiver", receiver});
-            ASSERT_EQ(decode.status, 0) << decode.err;
-            // The second picture has 59 rows when the recording ends; it is
-            // written all the same.
-            EXPECT_NE(decode.out.find("2 pictures, 119 lines"), std::string::npos) << decode.out;
-            ExpectReceived(first, LoadGrey(out / "rx0001.png"));
-            ExpectReceived(second, LoadGrey(out / "rx0002.png"));
+            for (const std::string& asked : {bitrate, std::string("auto")}) {
+                SCOPED_TRACE(bitrate + " bps, " + receiver + ", --bitrate " + asked);
+                const fs::path out = Path("rx-" + bitrate + "-" + receiver + "-" + asked);
+                // Options may follow the operands.
+                const CliRun decode =
+                    Cli({"decode", "--bitrate=" + asked, Path("tx.wav"), "-o", out, "--receiver", receiver});
+                ASSERT_EQ(decode.status, 0) << decode.err;
+                // The second picture has 59 rows when the recording ends; it
+                // is written all the same.
+                EXPECT_NE(decode.out.find("2 pictures, 119 lines"), std::string::npos) << decode.out;
+                EXPECT_NE(decode.out.find("rx0002.png (" + bitrate + " bps; end of input"), std::string::npos)
+                    << decode.out;
+                ExpectReceived(first, LoadGrey(out / "rx0001.png"));
+                ExpectReceived(second, LoadGrey(out / "rx0002.png"));
+            }
+        }
+    }
+}
+
+// One stream of transmissions at all three rates in turn, after a little
+// noise: each picture at its own rate, and none from the noise.
+TEST_F(CliTest, ARecordingOfSeveralRatesDecodesEachAtItsOwn)
+{
+    std::vector<Picture> sent;
+    std::string stream;
+    std::mt19937 random(30);
+    for (int i = 0; i < 200000; ++i) stream += static_cast<char>(128 + static_cast<int>(random() % 61) - 30);
+    for (const std::string bitrate : {"11000", "5500", "8250"}) {
+        sent.push_back(RandomPicture(static_cast<unsigned>(40 + sent.size())));
+        SaveGrey(sent.back(), Path("p.png"));
+        ASSERT_EQ(Cli({"encode", "--bitrate", bitrate, "-o", Path("tx.wav"), Path("p.png"), Path("p.png")}).status, 0);
+        stream += Slurp(Path("tx.wav")).substr(44);
+    }
+    std::ofstream(Path("mixed.u8"), std::ios::binary) << stream;
+    for (const std::string receiver : {"exact", "robust"}) {
+        SCOPED_TRACE(receiver);
+        const fs::path out = Path("rx-" + receiver);
+        const CliRun decode = Cli({"decode", "--receiver", receiver, "-o", out, "-"}, Path("mixed.u8"));
+        ASSERT_EQ(decode.status, 0) << decode.err;
+        EXPECT_NE(decode.out.find("6 pictures"), std::string::npos) << decode.out;
+        int n = 1;
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            for (int copy = 0; copy < 2; ++copy, ++n) {
+                const std::string name = "rx000" + std::to_string(n) + ".png";
+                SCOPED_TRACE(name);
+                ExpectReceived(sent[i], LoadGrey(out / name));
+                const char* rate = i == 0 ? "11000" : i == 1 ? "5500" : "8250";
+                EXPECT_NE(decode.out.find(name + " (" + rate + " bps"), std::string::npos) << decode.out;
+            }
         }
     }
 }
@@ -321,6 +359,8 @@ TEST_F(CliTest, BadInputGetsAOneLineErrorAndKeepsWhatWasWritten)
         {{"encode", Path("ok.png")}, 2, "-o"},
         {{"decode", "--format", "gif", Path("ok.wav")}, 2, "png or pgm"},
         {{"decode", "--receiver", "fast", Path("ok.wav")}, 2, "exact or robust"},
+        {{"decode", "--bitrate", "11000", "-o", Path("wrong"), Path("ok.wav")}, 3,
+         "no transmission at 11000 bps found; the signal looks like 5500 bps"},
         {{"decode"}, 2, "RECORDING"},
         {{"transmit"}, 2, "transmit"},
         {{"encode", "-o", Path("ok.png"), Path("ok.png")}, 2, "output " + Path("ok.png").string() + " is also an input"},
@@ -346,7 +386,8 @@ TEST_F(CliTest, HelpAndVersion)
 {
     const CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"encode", "decode", "--bitrate", "--gap", "--receiver", "--format", "parec"})
+    for (const char* text : {"encode", "decode", "--bitrate", "auto", "--gap", "--receiver", "--format", "parec",
+                             "Exit status"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
     const CliRun version = Cli({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -1,0 +1,111 @@
+#pragma once
+// A receiver that takes each transmission at the bit rate its preamble is
+// found at (RateFinder), for recordings of unknown or mixed rates.
+//
+// The finder knows a preamble only once a window of its flags has passed,
+// so the receiver runs kDelaySamples behind it: the rate is changed where
+// the preamble begins, and the receiver meets the whole preamble at the new
+// rate, exactly as it would with that rate set from the start. The rate
+// holds until another rate's preamble is found. Before the first one the
+// receiver gets nothing: what comes before any transmission is noise, of
+// which it would only make stray lines.
+//
+// Without following, the receiver keeps its rate and gets every sample at
+// once; the finder only looks, until it has found the receiver's rate,
+// so that a run that finds nothing can say what the signal looks like.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <vector>
+
+#include "rx/rate_finder.hpp"
+
+// Receiver: SetSamplesPerBit and Receive(std::span<const std::uint8_t>).
+template <class Receiver>
+class AutoRate {
+public:
+    // How far the receiver runs behind the finder: at least as far as a
+    // switch reaches back from the end of the window that finds it (at 4
+    // samples per bit 448 + 100 + 64 = 612 samples, below), rounded up.
+    // 46 ms of latency for live input.
+    static constexpr std::int64_t kDelaySamples = 1024;
+
+    AutoRate(Receiver& receiver, std::int32_t samplesPerBit, bool follow)
+        : receiver_(receiver), samplesPerBit_(samplesPerBit), follow_(follow)
+    {
+        receiver_.SetSamplesPerBit(samplesPerBit);
+    }
+
+    void Receive(std::span<const std::uint8_t> samples)
+    {
+        if (follow_ || finder.Count(samplesPerBit_) == 0) finder.Find(samples);
+        received_ += static_cast<std::int64_t>(samples.size());
+        if (!follow_) {
+            receiver_.Receive(samples);
+            fed_ = received_;
+            return;
+        }
+        for (const RateFinder::Preamble& preamble : finder.found) {
+            // Where the preamble's flags begin, at the latest: the window's
+            // agreement reaches 25 bits back, and a word more covers a
+            // window that passed a word late. Switching early costs nothing:
+            // what comes before is another rate's or none.
+            const std::int64_t begins = preamble.windowStart - 25 * preamble.samplesPerBit - 64;
+            switches_.push_back({std::max(begins, fed_), preamble.samplesPerBit});
+        }
+        finder.found.clear();
+        held_.insert(held_.end(), samples.begin(), samples.end());
+        FeedUpTo(received_ - kDelaySamples);
+    }
+
+    // Hands the receiver every sample held back: the input has ended (or
+    // a recording has).
+    void Flush() { FeedUpTo(received_); }
+
+    // The rate the receiver is at.
+    std::int32_t SamplesPerBit() const { return samplesPerBit_; }
+
+    RateFinder finder;
+
+private:
+    struct Switch {
+        std::int64_t at;
+        std::int32_t samplesPerBit;
+    };
+
+    void FeedUpTo(std::int64_t until)
+    {
+        const std::int64_t heldFrom = fed_;
+        while (fed_ < until) {
+            const bool switchFirst = !switches_.empty() && switches_.front().at <= fed_;
+            if (switchFirst) {
+                started_ = true;
+                if (switches_.front().samplesPerBit != samplesPerBit_) {
+                    samplesPerBit_ = switches_.front().samplesPerBit;
+                    receiver_.SetSamplesPerBit(samplesPerBit_);
+                }
+                switches_.pop_front();
+                continue;
+            }
+            const std::int64_t end = switches_.empty() ? until : std::min(until, switches_.front().at);
+            if (started_) {
+                receiver_.Receive(std::span<const std::uint8_t>(held_).subspan(
+                    static_cast<std::size_t>(fed_ - heldFrom), static_cast<std::size_t>(end - fed_)));
+            }
+            fed_ = end;
+        }
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(fed_ - heldFrom));
+    }
+
+    Receiver& receiver_;
+    std::int32_t samplesPerBit_;
+    bool follow_;
+    bool started_ = false;       // a preamble has been found (following only)
+    std::int64_t received_ = 0;  // samples given, in all
+    std::int64_t fed_ = 0;       // of them, the receiver's
+    std::vector<std::uint8_t> held_;
+    std::deque<Switch> switches_;
+};
