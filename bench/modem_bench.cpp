@@ -5,6 +5,7 @@
 //   encode/<picture>/<n>spb   whole transmissions, samples/s
 //   receive/<n>spb            the receive chain on real transmissions, samples/s
 //   robust/<n>spb             the robust receiver on the same, samples/s
+//   rate-finder/<n>spb        the bit rate finder on the same, samples/s
 //   reduce-frame              capture frame to picture, frames/s
 
 #include <benchmark/benchmark.h>
@@ -25,6 +26,7 @@
 #include "common/picture.hpp"
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
+#include "rx/rate_finder.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
 #include "tx/transmit_chain.hpp"
@@ -162,6 +164,26 @@ void ReceiveSamples(benchmark::State& state, const ReceiveInput& input)
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(input.samples.size()));
 }
 
+// The rate finder on the same transmissions, as decode's automatic bit
+// rate runs it beside the receiver; it must find every preamble.
+void FindRates(benchmark::State& state, const ReceiveInput& input)
+{
+    RateFinder finder;
+    finder.Find(input.samples);
+    if (finder.Count(input.samplesPerBit) == 0) {
+        state.SkipWithError("no preamble found");
+        return;
+    }
+    const std::span<const std::uint8_t> all(input.samples);
+    for (auto _ : state) {
+        for (std::size_t at = 0; at < all.size(); at += kPollSamples)
+            finder.Find(all.subspan(at, std::min(kPollSamples, all.size() - at)));
+        finder.found.clear();
+        benchmark::DoNotOptimize(finder);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(input.samples.size()));
+}
+
 // Floor: the DC estimate is a serial chain through every sample (two
 // multiplies and an add each) that no receiver can shorten; everything else
 // the chain does could in principle hide behind it.
@@ -294,6 +316,9 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(floor.c_str(), [&input](benchmark::State& s) { DcRecurrenceFloor(s, input); });
         pairings.push_back({measured, floor, 1e6, "M samples/s", "M/s"});
         pairings.push_back({robust, floor, 1e6, "M samples/s", "M/s"});
+        const std::string rates = "rate-finder/" + suffix;
+        benchmark::RegisterBenchmark(rates.c_str(), [&input](benchmark::State& s) { FindRates(s, input); });
+        pairings.push_back({rates, "", 1e6, "M samples/s", ""});
     }
     benchmark::RegisterBenchmark("reduce-frame", [&frame](benchmark::State& s) { ReduceFrames(s, frame); });
     // No floor: the reduction is the grey arithmetic itself.

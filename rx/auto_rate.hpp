@@ -11,8 +11,8 @@
 // which it would only make stray lines.
 //
 // Without following, the receiver keeps its rate and gets every sample at
-// once; the finder only looks, until it has found the receiver's rate,
-// so that a run that finds nothing can say what the signal looks like.
+// once; the finder only looks, so that a run that finds nothing can say
+// what the signal looks like.
 
 #include <algorithm>
 #include <cstddef>
@@ -41,9 +41,11 @@ public:
 
     void Receive(std::span<const std::uint8_t> samples)
     {
-        if (follow_ || finder.Count(samplesPerBit_) == 0) finder.Find(samples);
+        finder.Find(samples);
         received_ += static_cast<std::int64_t>(samples.size());
+        if (!finder.found.empty()) lastPreamble_ = finder.found.back().windowStart;
         if (!follow_) {
+            finder.found.clear();
             receiver_.Receive(samples);
             fed_ = received_;
             return;
@@ -67,6 +69,17 @@ public:
 
     // The rate the receiver is at.
     std::int32_t SamplesPerBit() const { return samplesPerBit_; }
+
+    // Whether the receiver is inside a transmission: it has had fewer
+    // samples since the latest preamble than the shortest transmission
+    // takes, less the 2 % that a clock mismatch of 5000 ppm and the window's
+    // place can take off.
+    bool InsideTransmission() const
+    {
+        if (lastPreamble_ < 0) return false;
+        const std::int64_t shortest = kShortestTransmissionBits * samplesPerBit_;
+        return fed_ - lastPreamble_ < shortest - shortest / 50;
+    }
 
     RateFinder finder;
 
@@ -104,6 +117,11 @@ private:
     std::int32_t samplesPerBit_;
     bool follow_;
     bool started_ = false;       // a preamble has been found (following only)
+    // 20 flags and the start byte, then 60 line packets of a flag and 80
+    // bytes, with no bit stuffed.
+    static constexpr std::int64_t kShortestTransmissionBits = (20 + 1) * 8 + 60 * (1 + 80) * 8;
+
+    std::int64_t lastPreamble_ = -1;  // where the latest preamble's window began
     std::int64_t received_ = 0;  // samples given, in all
     std::int64_t fed_ = 0;       // of them, the receiver's
     std::vector<std::uint8_t> held_;

@@ -395,10 +395,10 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
             status = kExitFailure;
             continue;
         }
-        // A transmission cut off: its last rows never came. (Row 59 of a
-        // whole one only completes with the next transmission.)
+        // A transmission cut off: too short, and its last rows never came.
+        // (Row 59 of a whole one only completes with the next transmission.)
         const std::int32_t rows = station.receiver.decoder.linesSinceStart;
-        if (StopSignal() == 0 && input.finder.Count(input.SamplesPerBit()) > 0 && rows > 0 && rows < kPictureHeight - 1) {
+        if (StopSignal() == 0 && input.InsideTransmission() && rows < kPictureHeight - 1) {
             Failure(name, "ends inside a transmission: " + std::to_string(rows) + " of its 60 rows received");
             status = Worse(status, kExitIncomplete);
         }
