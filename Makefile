@@ -3,9 +3,10 @@
 # make test   builds and runs every test
 # make check  builds and runs the release suite only (no sanitizers, no fuzzing)
 # make bench  builds and runs the benchmarks
+# make deb    builds the Debian package build/telvane_<version>_<arch>.deb
 # Each first installs whatever Debian packages are missing.
 
-.PHONY: all deps build run demo test check bench clean
+.PHONY: all deps build run demo test check bench deb clean
 
 all: build
 
@@ -46,6 +47,9 @@ check: build
 
 bench: build
 	@build/bin/telvane-bench
+
+deb: build
+	@cd build && cpack -G DEB
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
