@@ -15,6 +15,7 @@
 // what the signal looks like.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -43,7 +44,8 @@ public:
     {
         finder.Find(samples);
         received_ += static_cast<std::int64_t>(samples.size());
-        if (!finder.found.empty()) lastPreamble_ = finder.found.back().windowStart;
+        for (const RateFinder::Preamble& preamble : finder.found)
+            lastPreamble_[RateFinder::Index(preamble.samplesPerBit)] = preamble.windowStart;
         if (!follow_) {
             finder.found.clear();
             receiver_.Receive(samples);
@@ -71,14 +73,15 @@ public:
     std::int32_t SamplesPerBit() const { return samplesPerBit_; }
 
     // Whether the receiver is inside a transmission: it has had fewer
-    // samples since the latest preamble than the shortest transmission
-    // takes, less the 2 % that a clock mismatch of 5000 ppm and the window's
-    // place can take off.
+    // samples since the latest preamble at its rate than the shortest
+    // transmission takes, less the 2 % that a clock mismatch of 5000 ppm and
+    // the window's place can take off.
     bool InsideTransmission() const
     {
-        if (lastPreamble_ < 0) return false;
+        const std::int64_t preamble = lastPreamble_[RateFinder::Index(samplesPerBit_)];
+        if (preamble < 0) return false;
         const std::int64_t shortest = kShortestTransmissionBits * samplesPerBit_;
-        return fed_ - lastPreamble_ < shortest - shortest / 50;
+        return fed_ - preamble < shortest - shortest / 50;
     }
 
     RateFinder finder;
@@ -121,7 +124,8 @@ private:
     // bytes, with no bit stuffed.
     static constexpr std::int64_t kShortestTransmissionBits = (20 + 1) * 8 + 60 * (1 + 80) * 8;
 
-    std::int64_t lastPreamble_ = -1;  // where the latest preamble's window began
+    // Where the latest preamble's window at each rate began, -1: none yet.
+    std::array<std::int64_t, 3> lastPreamble_{-1, -1, -1};
     std::int64_t received_ = 0;  // samples given, in all
     std::int64_t fed_ = 0;       // of them, the receiver's
     std::vector<std::uint8_t> held_;

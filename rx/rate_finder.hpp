@@ -59,13 +59,15 @@ public:
     // Preamble windows that began at each rate, counted up to now.
     std::int64_t Count(std::int32_t samplesPerBit) const;
 
+    // Each rate's place in per-rate arrays.
+    static constexpr int Index(std::int32_t samplesPerBit) { return samplesPerBit - 2; }
+
 private:
     struct WordCounts;
     void TakeWord(const std::uint8_t* samples);
     void FindInWord(std::uint64_t sliced);
     template <std::int32_t N>
     void CountRate(std::uint64_t sliced, WordCounts& counts, const WordCounts& leaving);
-    static constexpr int Index(std::int32_t samplesPerBit) { return samplesPerBit - 2; }
 
     // The samples of a word not yet whole.
     std::array<std::uint8_t, 64> pending_{};
