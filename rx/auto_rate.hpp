@@ -24,7 +24,8 @@
 
 #include "rx/rate_finder.hpp"
 
-// Receiver: SetSamplesPerBit and Receive(std::span<const std::uint8_t>).
+// Receiver: SetSamplesPerBit and Receive(std::span<const std::uint8_t>,
+// std::span<const float>), the second empty where there are only 8 bits.
 template <class Receiver>
 class AutoRate {
 public:
@@ -40,7 +41,12 @@ public:
         receiver_.SetSamplesPerBit(samplesPerBit);
     }
 
-    void Receive(std::span<const std::uint8_t> samples)
+    void Receive(std::span<const std::uint8_t> samples) { Receive(samples, {}); }
+
+    // The same samples also at full resolution (levels of 1/128 each side
+    // of 0), for a receiver that takes them; full is empty or as long as
+    // samples, and one or the other throughout a recording (Flush between).
+    void Receive(std::span<const std::uint8_t> samples, std::span<const float> full)
     {
         finder.Find(samples);
         received_ += static_cast<std::int64_t>(samples.size());
@@ -48,7 +54,7 @@ public:
             lastPreamble_[RateFinder::Index(preamble.samplesPerBit)] = preamble.windowStart;
         if (!follow_) {
             finder.found.clear();
-            receiver_.Receive(samples);
+            receiver_.Receive(samples, full);
             fed_ = received_;
             return;
         }
@@ -62,6 +68,7 @@ public:
         }
         finder.found.clear();
         held_.insert(held_.end(), samples.begin(), samples.end());
+        heldFull_.insert(heldFull_.end(), full.begin(), full.end());
         FeedUpTo(received_ - kDelaySamples);
     }
 
@@ -108,12 +115,17 @@ private:
             }
             const std::int64_t end = switches_.empty() ? until : std::min(until, switches_.front().at);
             if (started_) {
-                receiver_.Receive(std::span<const std::uint8_t>(held_).subspan(
-                    static_cast<std::size_t>(fed_ - heldFrom), static_cast<std::size_t>(end - fed_)));
+                const auto from = static_cast<std::size_t>(fed_ - heldFrom);
+                const auto count = static_cast<std::size_t>(end - fed_);
+                receiver_.Receive(std::span<const std::uint8_t>(held_).subspan(from, count),
+                                  heldFull_.empty() ? std::span<const float>()
+                                                    : std::span<const float>(heldFull_).subspan(from, count));
             }
             fed_ = end;
         }
-        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(fed_ - heldFrom));
+        const auto taken = static_cast<std::ptrdiff_t>(fed_ - heldFrom);
+        held_.erase(held_.begin(), held_.begin() + taken);
+        heldFull_.erase(heldFull_.begin(), heldFull_.begin() + std::min<std::ptrdiff_t>(taken, std::ssize(heldFull_)));
     }
 
     Receiver& receiver_;
@@ -129,5 +141,6 @@ private:
     std::int64_t received_ = 0;  // samples given, in all
     std::int64_t fed_ = 0;       // of them, the receiver's
     std::vector<std::uint8_t> held_;
+    std::vector<float> heldFull_;  // the same at full resolution, or none
     std::deque<Switch> switches_;
 };

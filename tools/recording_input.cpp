@@ -57,7 +57,7 @@ bool HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, Sampl
 {
     bytes.resize(mono.size());
     for (std::size_t i = 0; i < mono.size(); ++i) bytes[i] = SampleToUnsigned8(mono[i]);
-    return bytes.empty() || sink.Take(bytes);
+    return bytes.empty() || sink.TakeFull(bytes, mono);
 }
 
 // Feeds mono input through the resampler until it is consumed; wanted

@@ -12,6 +12,9 @@ public:
     // Takes a chunk of samples; false when it wants no more, which ends the
     // reading there (as a success).
     virtual bool Take(std::span<const std::uint8_t> chunk) = 0;
+    // The same from a recording of more than 8 bits: each sample also at
+    // its full resolution, in -1..1.
+    virtual bool TakeFull(std::span<const std::uint8_t> chunk, std::span<const float> /*full*/) { return Take(chunk); }
     // How far a file is read: frames of its total (when known) after each
     // chunk.
     virtual void Progress(std::int64_t /*frames*/, std::int64_t /*total*/) {}
@@ -22,7 +25,8 @@ protected:
 
 // Reads any recording libsndfile reads, mixes its channels to mono,
 // resamples other rates to 22050 and hands the samples on in chunks, in
-// order. An 8-bit unsigned mono 22050 Hz WAV passes through byte for byte.
+// order, through TakeFull where the samples are not 8-bit already. An 8-bit
+// unsigned mono 22050 Hz WAV passes through byte for byte.
 // False with a reason in error when the file cannot be read; the chunks
 // handed on before a failure stand.
 bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error);

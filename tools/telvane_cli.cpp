@@ -323,7 +323,17 @@ public:
         receiver.SetSamplesPerBit(samplesPerBit);
         files_.samplesPerBit = samplesPerBit;
     }
-    void Receive(std::span<const std::uint8_t> samples) { receiver.Receive(samples); }
+    // At full resolution where there is one and the receiver takes it.
+    void Receive(std::span<const std::uint8_t> samples, std::span<const float> full)
+    {
+        if constexpr (requires { receiver.Receive(full); }) {
+            if (!full.empty()) {
+                receiver.Receive(full);
+                return;
+            }
+        }
+        receiver.Receive(samples);
+    }
 
     Receiver receiver;
 
@@ -343,9 +353,10 @@ public:
     {
     }
 
-    bool Take(std::span<const std::uint8_t> chunk) override
+    bool Take(std::span<const std::uint8_t> chunk) override { return TakeFull(chunk, {}); }
+    bool TakeFull(std::span<const std::uint8_t> chunk, std::span<const float> full) override
     {
-        input_.Receive(chunk);
+        input_.Receive(chunk, full);
         return !pictures_.Failed() && StopSignal() == 0;
     }
     void Progress(std::int64_t frames, std::int64_t total) override
