@@ -6,6 +6,10 @@
 
 namespace {
 
+// The capture window as created, in pixels of the main window's client
+// area, before it is placed where it shows the 160 x 120 preview.
+constexpr int kCaptureWindowWidth = 320;
+constexpr int kCaptureWindowHeight = 240;
 constexpr int kPlaceX = 10;
 constexpr int kPlaceY = 10;
 constexpr int kPlaceWidth = 160;
@@ -22,7 +26,8 @@ void CaptureControl::CaptureCreate(WindowHandle mainWindow)
 {
     // A failed creation is not reported: every request below is then skipped
     // by its validity test.
-    captureWindow = platform_.CreateCaptureWindow("Capture Window", mainWindow, 0, 0, 320, 240);
+    captureWindow =
+        platform_.CreateCaptureWindow("Capture Window", mainWindow, 0, 0, kCaptureWindowWidth, kCaptureWindowHeight);
 
     if (platform_.IsWindow(captureWindow)) platform_.SetErrorCallback(captureWindow, this);
     if (platform_.IsWindow(captureWindow)) platform_.SetStatusCallback(captureWindow, this);

@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include "rx/frame_decoder.hpp"
-
 struct BitClockState {
     double clockPhase = 0.0;
     double phaseIncrement = 25.0;
@@ -15,25 +13,34 @@ struct BitClockState {
     bool operator==(const BitClockState&) const = default;
 };
 
-template <class Next = FrameDecoder<>>
+template <class Next>
 class BitClock : public BitClockState {
 public:
+    // The phase runs over one bit period in these units (percent of a bit).
+    static constexpr double kPhasePerBit = 100.0;
+    // A level change with the phase at or before kEarlyPhase moves it on
+    // by kNudge, one at or after kLatePhase moves it back: a change belongs
+    // at the bit's edge, half a bit from the sampling instant at 100.
+    static constexpr double kNudge = 10.0;
+    static constexpr double kEarlyPhase = 48.0;
+    static constexpr double kLatePhase = 52.0;
+
     explicit BitClock(Next& next, const BitClockState& state = {}) : BitClockState(state), next_(next) {}
 
-    // 100.0 / samplesPerBit as a double division (100/3 is not exact).
-    void SetSamplesPerBit(std::int32_t samplesPerBit) { phaseIncrement = 100.0 / samplesPerBit; }
+    // kPhasePerBit / samplesPerBit as a double division (100/3 is not exact).
+    void SetSamplesPerBit(std::int32_t samplesPerBit) { phaseIncrement = kPhasePerBit / samplesPerBit; }
 
     void ClockSample(std::int32_t bit)
     {
         if (bit != previousSampleBit) {
-            if (clockPhase <= 48.0) clockPhase += 10.0;
+            if (clockPhase <= kEarlyPhase) clockPhase += kNudge;
             // Tests what the line above left: 42..52 is not moved at all.
-            if (clockPhase >= 52.0) clockPhase -= 10.0;
+            if (clockPhase >= kLatePhase) clockPhase -= kNudge;
         }
         clockPhase += phaseIncrement;
         previousSampleBit = bit;
-        if (clockPhase >= 100.0) {
-            clockPhase -= 100.0;
+        if (clockPhase >= kPhasePerBit) {
+            clockPhase -= kPhasePerBit;
             next_.DecodeBit(bit);
         }
     }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "common/picture.hpp"
-#include "rx/picture_view.hpp"
 
 struct FrameDecoderState {
     std::uint32_t descramblerRegister = 0;
@@ -22,7 +21,7 @@ struct FrameDecoderState {
     bool operator==(const FrameDecoderState&) const = default;
 };
 
-template <class Next = PictureView>
+template <class Next>
 class FrameDecoder : public FrameDecoderState {
 public:
     static constexpr std::int32_t kFlagMarker = 1000;

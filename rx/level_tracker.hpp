@@ -6,8 +6,6 @@
 
 #include <cstdint>
 
-#include "rx/bit_clock.hpp"
-
 struct LevelTrackerState {
     double dcLevel = 128.0;
     std::int32_t sliceThreshold = 128;
@@ -17,21 +15,29 @@ struct LevelTrackerState {
     bool operator==(const LevelTrackerState&) const = default;
 };
 
-template <class Next = BitClock<>>
+template <class Next>
 class LevelTracker : public LevelTrackerState {
 public:
+    // The DC estimate keeps 159 parts of itself and takes 1 of the sample,
+    // scaled by 1/160 as a multiplication: a time constant of 160 samples.
+    static constexpr double kDcKeptParts = 159.0;
+    static constexpr double kDcScale = 0.00625;
+    // Peak and trough move back toward the signal by this many levels a
+    // sample (a full swing of 100 levels in 1000 samples, 45 ms).
+    static constexpr double kLevelDecayPerSample = 0.1;
+
     explicit LevelTracker(Next& next, const LevelTrackerState& state = {}) : LevelTrackerState(state), next_(next) {}
 
     // sample: one unsigned 8-bit sample, 0 to 255.
     void TrackSample(std::int32_t sample)
     {
         const double x = sample;
-        dcLevel = (dcLevel * 159.0 + x) * 0.00625;
+        dcLevel = (dcLevel * kDcKeptParts + x) * kDcScale;
         sliceThreshold = static_cast<std::int32_t>(dcLevel);
         if (x >= peakLevel) peakLevel = x;
-        peakLevel -= 0.1;
+        peakLevel -= kLevelDecayPerSample;
         if (x <= troughLevel) troughLevel = x;
-        troughLevel += 0.1;
+        troughLevel += kLevelDecayPerSample;
         next_.ClockSample(sample >= sliceThreshold ? 1 : 0);
     }
 
