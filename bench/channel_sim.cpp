@@ -91,6 +91,38 @@ std::vector<double> Delay(const std::vector<double>& in, double samplingPhase)
     return out;
 }
 
+// The linear-phase band-pass: the difference of two windowed-sinc low-passes,
+// Hamming window, unit gain at the pass band's centre.
+std::vector<double> BandPass(const std::vector<double>& in, double lowHz, double highHz)
+{
+    constexpr int kHalf = (kBandPassTaps - 1) / 2;
+    double taps[kBandPassTaps];
+    const double low = lowHz / kSampleRate, high = highHz / kSampleRate;  // cycles per sample
+    const auto lowPass = [](double corner, int m) {
+        return m == 0 ? 2.0 * corner : std::sin(2.0 * std::numbers::pi * corner * m) / (std::numbers::pi * m);
+    };
+    for (int n = 0; n < kBandPassTaps; ++n) {
+        const int m = n - kHalf;
+        const double window = 0.54 - 0.46 * std::cos(2.0 * std::numbers::pi * n / (kBandPassTaps - 1));
+        taps[n] = window * (lowPass(high, m) - lowPass(low, m));
+    }
+    // Normalised to unit gain at the geometric centre of the pass band.
+    const double centre = 2.0 * std::numbers::pi * std::sqrt(low * high);
+    double re = 0.0, im = 0.0;
+    for (int n = 0; n < kBandPassTaps; ++n) {
+        re += taps[n] * std::cos(centre * n);
+        im += taps[n] * std::sin(centre * n);
+    }
+    const double gain = std::hypot(re, im);
+    std::vector<double> out(in.size(), 0.0);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        double sum = 0.0;
+        for (int n = 0; n < kBandPassTaps && static_cast<std::size_t>(n) <= i; ++n) sum += taps[n] * in[i - static_cast<std::size_t>(n)];
+        out[i] = sum / gain;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
@@ -101,6 +133,10 @@ std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent,
 
     if (settings.samplingPhase != 0.0) signal = Delay(signal, settings.samplingPhase);
     if (settings.ppm != 0.0) signal = Resample(signal, 1.0 + settings.ppm * 1e-6);
+    if (settings.echoMs > 0.0) {
+        const auto delay = static_cast<std::size_t>(std::lround(settings.echoMs * 1e-3 * kSampleRate));
+        for (std::size_t i = signal.size(); i-- > delay;) signal[i] += settings.echoGain * signal[i - delay];
+    }
     if (settings.highPassHz > 0.0) {
         Biquad highPass = Biquad::HighPass(settings.highPassHz);
         for (double& x : signal) x = highPass.Filter(x);
@@ -109,6 +145,7 @@ std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent,
         Biquad lowPass = Biquad::LowPass(settings.lowPassHz);
         for (double& x : signal) x = lowPass.Filter(x);
     }
+    if (settings.firHighHz > 0.0) signal = BandPass(signal, settings.firLowHz, settings.firHighHz);
     if (std::isfinite(settings.snrDb)) {
         std::mt19937_64 random(noiseSeed);
         std::normal_distribution<double> noise(0.0, kPeakSignal / std::pow(10.0, settings.snrDb / 20.0));
