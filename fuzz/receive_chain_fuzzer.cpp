@@ -83,6 +83,17 @@ void CheckDecoder(const FrameDecoderState& d)
     Check(d.previousLevel == 0 || d.previousLevel == 1, "previous level not 0 or 1");
 }
 
+void CheckDecoder(const robust::FrameLayerState& d)
+{
+    Check(d.runLength >= 0 && d.runLength <= robust::kLongestRun, "run length out of range");
+    Check(d.bitCount >= 0 && d.bitCount < 8, "bit count out of range");
+    Check(d.lineColumn >= 0 && d.lineColumn <= kPictureWidth, "line column out of range");
+    Check(d.linesSinceStart >= 0 && d.linesSinceStart <= kPictureHeight, "rows since start out of range");
+    Check(d.row >= -1 && d.row < kPictureHeight, "row out of range");
+    Check(d.pendingLines >= 0 && d.pendingLines < robust::kChainFlags, "pending lines out of range");
+    Check(d.previousLevel == 0 || d.previousLevel == 1, "previous level not 0 or 1");
+}
+
 void CheckState(const Chain& chain)
 {
     CheckDecoder(chain.decoder);

@@ -13,9 +13,11 @@
 //  6. ChannelModel::Learn: baseline and shares by LMS on y_(n-2).
 //  7. TimingDetector (Gardner, normalised by P), HalfBitCheck against the
 //     detector's hang-up, and TimingLoop (PI): the next strobe instant.
-//  8. Bits: a = +1 goes to FrameDecoder::DecodeBit as 1, as ReceiveChain's
-//     slicer does; descrambling and NRZI make the polarity irrelevant. So
-//     lines, picture rows and repaints behave as in ReceiveChain.
+//  8. FrameLayer: a = +1 goes in as 1, as ReceiveChain's slicer hands its
+//     bits to FrameDecoder (descrambling and NRZI make the polarity
+//     irrelevant); each line is placed in its row by its position after
+//     the start byte, so the picture rows and repaints are those of
+//     ReceiveChain on a clean channel, and a lost line costs one row.
 // The signal model is in rx/robust/pulse.hpp. Work per sample: one 8-tap
 // filter and a compare; per half bit one cubic interpolation; per bit the
 // four pair costs (without branches: the bits are random), three tail
@@ -26,10 +28,10 @@
 #include <utility>
 
 #include "common/samples.hpp"
-#include "rx/frame_decoder.hpp"
 #include "rx/picture_view.hpp"
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/design.hpp"
+#include "rx/robust/frame_layer.hpp"
 #include "rx/robust/half_bit_check.hpp"
 #include "rx/robust/interpolator.hpp"
 #include "rx/robust/matched_filter.hpp"
@@ -68,7 +70,9 @@ public:
     RobustReceiver(const RobustReceiver&) = delete;
     RobustReceiver& operator=(const RobustReceiver&) = delete;
 
-    FrameDecoder<LineSink> decoder;
+    // Lines into rows; linesSinceStart counts the rows placed since the
+    // latest start byte.
+    robust::FrameLayer<LineSink> decoder;
     RobustReceiverState state;
 
     // Samples per bit of the samples that follow: 2, 3 or 4. The loops keep
@@ -90,10 +94,10 @@ public:
     {
         // Local copies, as in ReceiveChain: the line's byte stores could
         // alias the members.
-        FrameDecoder<LineSink> localDecoder(sink_, decoder);
+        robust::FrameLayer<LineSink> localDecoder(sink_, decoder);
         RobustReceiverState s = state;
         for (std::uint8_t sample : samples) Step(s, localDecoder, sample);
-        static_cast<FrameDecoderState&>(decoder) = localDecoder;
+        static_cast<robust::FrameLayerState&>(decoder) = localDecoder;
         state = s;
     }
 
@@ -105,7 +109,7 @@ public:
     }
 
 private:
-    static void Step(RobustReceiverState& s, FrameDecoder<LineSink>& out, std::uint8_t sample)
+    static void Step(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, std::uint8_t sample)
     {
         s.interpolator.Push(s.filter.Filter(static_cast<double>(sample) - kZeroLevel));
         while (s.interpolator.Due()) {
@@ -118,12 +122,15 @@ private:
         }
     }
 
-    static void Strobe(RobustReceiverState& s, FrameDecoder<LineSink>& out, double y)
+    static void Strobe(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, double y)
     {
         const double z = y + s.model.baseline;
         const robust::ChannelModel::Prediction prediction = s.model.Predict();
         const auto [squelched, onset] = s.squelch.Decide();
-        if (onset) s.model.Onset(s.squelch.RelativeLevel());
+        if (onset) {
+            s.model.Onset(s.squelch.RelativeLevel());
+            out.Onset();
+        }
         const bool halfBitLate = s.phaseCheck.Late(y, s.previousY, s.midValue, s.squelch.power, onset, squelched);
         const robust::PairDetector::Decision decision = s.detector.Decide(s.model.shares, prediction, s.previousY, y);
         // Below the weakest signal to be met the bit repeats: silence decodes
