@@ -29,8 +29,8 @@
 // the chain fits it, else from the store's next row, as the exact receiver
 // would place them; the rest of the picture goes by position from them.
 // Counting runs through an error burst (runs of 8 and more count their
-// length) keeps the positions after it; only the silence of a squelch,
-// which makes no bits, stops the count.
+// length) keeps the positions after it, and so does a dropout that closes
+// the squelch.
 
 #include <algorithm>
 #include <array>
@@ -107,12 +107,16 @@ public:
     }
 
     // A signal has begun (the squelch opened): its preamble starts here.
-    // The silence before it, one long run of repeated bits, counts for
-    // nothing.
+    // The squelch's repeated bits before it, one long run, count now as
+    // the bits they stand for, so that a dropout within a transmission
+    // keeps the rows after it in place; the line it fell in is lost.
     void Onset()
     {
+        position += runLength;
+        runLength = 1;
         onsetAt = position;
-        runLength = std::min(runLength, 1);
+        row = -1;
+        collecting = false;
     }
 
 private:
