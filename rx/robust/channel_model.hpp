@@ -83,7 +83,7 @@ constexpr int kFeedbackTaps = 8;            // decision feedback, bits after the
 constexpr int kTailFilters = 3;             // decaying shares of the bits before those
 constexpr double kTailBits[kTailFilters] = {4.0, 16.0, 64.0};  // their time constants, bits
 constexpr double kFeedbackStep = 1.0 / 128; // their LMS step, per bit
-constexpr double kMinAmplitude = 0.5;       // levels at the strobe
+constexpr double kMinAmplitude = 1.0 / 256; // levels at the strobe: one step of 16-bit input
 
 constexpr int kShares = kFeedbackTaps + 2;
 using Shares = std::array<double, kShares>;
