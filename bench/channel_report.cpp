@@ -41,6 +41,7 @@
 #include "rx/receive_chain.hpp"
 #include "rx/picture_sink.hpp"
 #include "rx/robust_receiver.hpp"
+#include "tools/recording_input.hpp"
 #include "tx/transmit_chain.hpp"
 
 namespace {
@@ -194,13 +195,13 @@ Score Count(const Broadcast& broadcast, const std::vector<Picture>& pictures, co
     return score;
 }
 
-template <class Receiver>
+template <class Receiver, class Sample>
 Score Run(const Broadcast& broadcast, const std::vector<Picture>& pictures, const ChannelSettings& channel,
-          const std::vector<std::uint8_t>& received)
+          const std::vector<Sample>& received)
 {
     ReceivedLog log;
     Receiver chain(log);
-    const std::span<const std::uint8_t> all(received);
+    const std::span<const Sample> all(received);
     for (std::size_t at = 0; at < all.size(); at += kPollSamples) {
         const std::size_t n = std::min(kPollSamples, all.size() - at);
         log.now = at + n;
@@ -221,6 +222,9 @@ struct Case {
     ChannelSettings channel;
     Score scores[kReceivers][kRates];
     Framing framing = Framing::kBackToBack;
+    // 16-bit samples: the robust receiver takes them whole, the exact one
+    // cut to 8 bits as telvane-cli reads a 16-bit recording.
+    bool sixteenBit = false;
 };
 
 // The broadcasts for every framing f at every rate r, index f kRates + r.
@@ -252,11 +256,21 @@ void RunAll(std::vector<Case>& cases, const std::vector<Broadcast>& broadcasts, 
             try {
                 Case& c = cases[i / kRates];
                 const Broadcast& b = broadcasts[static_cast<std::size_t>(c.framing) * kRates + i % kRates];
-                const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, c.channel, seed * 1000003u + i);
+                const std::uint64_t noiseSeed = seed * 1000003u + i;
                 static const std::vector<Picture> kNone;
                 const std::vector<Picture>& sent = c.framing == Framing::kHiss ? kNone : pictures;
-                c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, sent, c.channel, received);
-                c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, sent, c.channel, received);
+                if (c.sixteenBit) {
+                    const std::vector<std::int16_t> wide = PassThroughChannel16(b.samples, c.channel, noiseSeed);
+                    std::vector<std::uint8_t> received(wide.size());
+                    for (std::size_t k = 0; k < wide.size(); ++k)
+                        received[k] = SampleToUnsigned8(static_cast<float>(wide[k] / 32768.0));
+                    c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, sent, c.channel, received);
+                    c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, sent, c.channel, wide);
+                } else {
+                    const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, c.channel, noiseSeed);
+                    c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, sent, c.channel, received);
+                    c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, sent, c.channel, received);
+                }
             } catch (...) {
                 const std::lock_guard lock(failureLock);
                 failure = std::current_exception();
@@ -313,8 +327,16 @@ std::vector<Case> MakeCases(bool quick)
     add("fir bandpass 25 dB", {.snrDb = 25.0, .firLowHz = kVoiceFirLowHz, .firHighHz = kVoiceFirHighHz});
     add("echo", {.echoMs = 5.0, .echoGain = 0.3});
     add("echo 25 dB", {.snrDb = 25.0, .echoMs = 5.0, .echoGain = 0.3});
-    // The input level: a quiet sound card, noise-free.
-    for (double levelDb : {-40.0, -30.0, -20.0, -10.0}) add("level", {.gain = std::pow(10.0, levelDb / 20.0)});
+    // The input level of a quiet sound card or recording: 8-bit, then
+    // 16-bit samples, noise-free and at SNR 25 dB.
+    for (bool wide : {false, true}) {
+        for (double snr : {std::numeric_limits<double>::infinity(), 25.0}) {
+            for (double levelDb : {-40.0, -30.0, -20.0, -10.0}) {
+                add(wide ? "level 16 bit" : "level", {.snrDb = snr, .gain = std::pow(10.0, levelDb / 20.0)});
+                cases.back().sixteenBit = wide;
+            }
+        }
+    }
     // Everything at the receiver at once, then with noise, clock mismatch and
     // the radio's filters on top.
     const ChannelSettings receiver{.dcOffset = 20.0, .gain = 0.5, .inverted = true};
@@ -409,7 +431,7 @@ bool WriteCsv(const std::vector<Case>& cases, const std::string& path)
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) return false;
     std::fprintf(file, "sweep,receiver,bitrate,snr_db,ppm,phase,dc,gain,inverted,highpass_hz,lowpass_hz,lines_exact,"
-                       "lines_delivered,lines_total,fraction,fir_low_hz,fir_high_hz,echo_ms,echo_gain,framing,pictures,"
+                       "lines_delivered,lines_total,fraction,fir_low_hz,fir_high_hz,echo_ms,echo_gain,framing,bits,pictures,"
                        "lines\n");
     for (const Case& c : cases) {
         for (int k = 0; k < kReceivers; ++k) {
@@ -417,18 +439,18 @@ bool WriteCsv(const std::vector<Case>& cases, const std::string& path)
                 const Score& s = c.scores[k][r];
                 char snr[24] = "inf";
                 if (std::isfinite(c.channel.snrDb)) std::snprintf(snr, sizeof snr, "%g", c.channel.snrDb);
-                std::fprintf(file, "%s,%s,%s,%s,%g,%g,%g,%g,%d,%g,%g,%ld,%ld,%ld,%.4f,%g,%g,%g,%g,%s,%ld,%ld\n",
+                std::fprintf(file, "%s,%s,%s,%s,%g,%g,%g,%g,%d,%g,%g,%ld,%ld,%ld,%.4f,%g,%g,%g,%g,%s,%d,%ld,%ld\n",
                              c.sweep.c_str(), kReceiverNames[k], kBitrateLabels[r], snr, c.channel.ppm,
                              c.channel.samplingPhase, c.channel.dcOffset, c.channel.gain, c.channel.inverted ? 1 : 0,
                              c.channel.highPassHz, c.channel.lowPassHz, s.exact, s.delivered, s.total, s.Fraction(),
                              c.channel.firLowHz, c.channel.firHighHz, c.channel.echoMs, c.channel.echoGain,
-                             kFramingNames[static_cast<int>(c.framing)], s.pictures, s.lines);
+                             kFramingNames[static_cast<int>(c.framing)], c.sixteenBit ? 16 : 8, s.pictures, s.lines);
             }
         }
     }
     // The limit: the SNR at which the ideal matched filter reaches the target.
     for (int r = 0; r < kRates; ++r)
-        std::fprintf(file, "limit,matched-filter,%s,%.2f,0,0,0,1,0,0,0,,,,%.4f,0,0,0,0,,,\n", kBitrateLabels[r],
+        std::fprintf(file, "limit,matched-filter,%s,%.2f,0,0,0,1,0,0,0,,,,%.4f,0,0,0,0,,,,\n", kBitrateLabels[r],
                      MatchedFilterLimitDb(kSettings[r]), kTarget);
     return std::fclose(file) == 0;
 }
@@ -550,7 +572,8 @@ void PrintSummary(const std::vector<Case>& cases, std::size_t pictures, std::uin
             });
             continue;
         }
-        const std::string prefix = c.sweep == "combined"                 ? "combined: "
+        const std::string prefix = c.sixteenBit                          ? "16-bit: "
+                                   : c.sweep == "combined"               ? "combined: "
                                    : c.framing == Framing::kPaused      ? "1 s pauses: "
                                    : c.framing == Framing::kLeadIn      ? "0.5 s lead-in, 1 s pauses: "
                                                                         : "";

@@ -125,8 +125,12 @@ std::vector<double> BandPass(const std::vector<double>& in, double lowHz, double
 
 }  // namespace
 
-std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
-                                             std::uint64_t noiseSeed)
+namespace {
+
+// The channel's output in 8-bit levels about the zero level, before any
+// reduction to a sample format.
+std::vector<double> ChannelLevels(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                  std::uint64_t noiseSeed)
 {
     std::vector<double> signal(sent.size());
     for (std::size_t i = 0; i < sent.size(); ++i) signal[i] = static_cast<double>(sent[i]) - kZeroLevel;
@@ -152,11 +156,28 @@ std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent,
         for (double& x : signal) x += noise(random);
     }
 
-    std::vector<std::uint8_t> received(signal.size());
     const double polarity = settings.inverted ? -1.0 : 1.0;
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        const double level = polarity * settings.gain * signal[i] + settings.dcOffset;
-        received[i] = SampleToUnsigned8(static_cast<float>(level / 128.0));
-    }
+    for (double& x : signal) x = polarity * settings.gain * x + settings.dcOffset;
+    return signal;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                             std::uint64_t noiseSeed)
+{
+    const std::vector<double> levels = ChannelLevels(sent, settings, noiseSeed);
+    std::vector<std::uint8_t> received(levels.size());
+    for (std::size_t i = 0; i < levels.size(); ++i) received[i] = SampleToUnsigned8(static_cast<float>(levels[i] / 128.0));
+    return received;
+}
+
+std::vector<std::int16_t> PassThroughChannel16(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                               std::uint64_t noiseSeed)
+{
+    const std::vector<double> levels = ChannelLevels(sent, settings, noiseSeed);
+    std::vector<std::int16_t> received(levels.size());
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        received[i] = static_cast<std::int16_t>(std::lround(std::clamp(levels[i] * 256.0, -32768.0, 32767.0)));
     return received;
 }

@@ -5,7 +5,7 @@
 // In order: the receiver's sampling phase and sample-clock mismatch (both
 // band-limited), an echo, the radio's audio filters, white Gaussian noise,
 // then at the receiver gain, polarity and DC offset, and last the 8-bit
-// reduction with clipping.
+// (or 16-bit) reduction with clipping.
 
 #include <cstdint>
 #include <limits>
@@ -57,3 +57,8 @@ constexpr double kVoiceFirHighHz = 3400.0;
 // comes from noiseSeed. Throws std::runtime_error if resampling fails.
 std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
                                              std::uint64_t noiseSeed);
+
+// The same as signed 16-bit samples (full scale 128 levels), as a 16-bit
+// sound card or recording delivers them.
+std::vector<std::int16_t> PassThroughChannel16(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                               std::uint64_t noiseSeed);

@@ -90,15 +90,22 @@ public:
         state.loop.design = design.loop;
     }
 
+    // Unsigned 8-bit samples, 128 the zero level.
     void Receive(std::span<const std::uint8_t> samples)
     {
-        // Local copies, as in ReceiveChain: the line's byte stores could
-        // alias the members.
-        robust::FrameLayer<LineSink> localDecoder(sink_, decoder);
-        RobustReceiverState s = state;
-        for (std::uint8_t sample : samples) Step(s, localDecoder, sample);
-        static_cast<robust::FrameLayerState&>(decoder) = localDecoder;
-        state = s;
+        ReceiveLevels(samples, [](std::uint8_t sample) { return static_cast<double>(sample) - kZeroLevel; });
+    }
+
+    // Full resolution where the input has it: signed 16-bit samples, and
+    // float samples of full scale 1. The levels stay those of 8-bit input
+    // (full scale 128), so the level line reads the same.
+    void Receive(std::span<const std::int16_t> samples)
+    {
+        ReceiveLevels(samples, [](std::int16_t sample) { return sample / 256.0; });
+    }
+    void Receive(std::span<const float> samples)
+    {
+        ReceiveLevels(samples, [](float sample) { return static_cast<double>(sample) * 128.0; });
     }
 
     RobustLevels Levels() const
@@ -109,9 +116,22 @@ public:
     }
 
 private:
-    static void Step(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, std::uint8_t sample)
+    template <class Sample, class ToLevel>
+    void ReceiveLevels(std::span<const Sample> samples, ToLevel toLevel)
     {
-        s.interpolator.Push(s.filter.Filter(static_cast<double>(sample) - kZeroLevel));
+        // Local copies, as in ReceiveChain: the line's byte stores could
+        // alias the members.
+        robust::FrameLayer<LineSink> localDecoder(sink_, decoder);
+        RobustReceiverState s = state;
+        for (Sample sample : samples) Step(s, localDecoder, toLevel(sample));
+        static_cast<robust::FrameLayerState&>(decoder) = localDecoder;
+        state = s;
+    }
+
+    // x: the sample's level about the zero level, in 8-bit levels.
+    static void Step(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, double x)
+    {
+        s.interpolator.Push(s.filter.Filter(x));
         while (s.interpolator.Due()) {
             const double y = s.interpolator.Value() - s.model.baseline;
             if (s.interpolator.midpoint)
