@@ -129,6 +129,31 @@ TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
     }
 }
 
+TEST(RobustReceiver, DeliversTheRowsAtAnyInputLevel)
+{
+    // A quiet input, cut to 8 bits or taken whole as 16-bit samples: the
+    // squelch judges the signal against the channel's noise, not against
+    // the synth's level.
+    struct Level {
+        double gain;
+        bool sixteenBit;
+    };
+    for (const Level level : {Level{0.1, false}, Level{0.01, true}}) {
+        for (std::int32_t samplesPerBit : kRates) {
+            const Broadcast b = Transmit(samplesPerBit, 2, 9);
+            const ChannelSettings channel{.snrDb = 25.0, .gain = level.gain};
+            LineRecorder sink;
+            RobustReceiver<LineRecorder> receiver(sink);
+            receiver.SetSamplesPerBit(samplesPerBit);
+            if (level.sixteenBit)
+                receiver.Receive(PassThroughChannel16(b.samples, channel, 2));
+            else
+                receiver.Receive(PassThroughChannel(b.samples, channel, 2));
+            EXPECT_GE(RowsDelivered(b, sink.lines), 0.98) << level.gain << " at " << samplesPerBit;
+        }
+    }
+}
+
 TEST(RobustReceiver, FindsEachTransmissionAgainAfterAPause)
 {
     // The transmitter's second of the channel's noise between transmissions:
