@@ -10,6 +10,7 @@ Squelch::Design Squelch::MakeDesign(const SymbolResponse& r, double peakGain)
     d.strobePower = r.StrobePower() * (kSignalLevel * peakGain) * (kSignalLevel * peakGain);
     const double bitRate = static_cast<double>(kSampleRate) / r.samplesPerBit;  // bits/s
     d.floorStep = 1.0 / (kFloorRiseSeconds * bitRate);
+    d.openFloorStep = 1.0 / (kOpenFloorRiseSeconds * bitRate);
     return d;
 }
 

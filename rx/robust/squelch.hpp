@@ -17,9 +17,11 @@
 // A weaker signal than that opens it too, measured against the channel's
 // own noise: Q, the mean y^2 at the strobes with step kLevelStep (1/32, a
 // 32-bit average, steadier than P), against its floor F, which follows Q
-// down at once and up with a time constant of kFloorRiseSeconds (60 s,
-// longer than any transmission, 7 s at 5500 bit/s, so that a transmission
-// does not raise it to itself). Q kOpenRatio (6 dB) above F opens, under
+// down at once and up with a time constant of kFloorRiseSeconds (60 s)
+// while squelched, kOpenFloorRiseSeconds (600 s) while open: far longer
+// than a transmission (7 s at 5500 bit/s), so that transmissions back to
+// back for minutes do not raise F to themselves, yet hiss that grew louder
+// and opened the squelch closes it again within minutes. Q kOpenRatio (6 dB) above F opens, under
 // kCloseRatio (3 dB) above it closes: hiss alone, whose 32-bit mean stays
 // within about 3 dB of itself, does not open it; a signal 3 dB above the
 // hiss does, whatever the input level. F is first taken after kFloorBits
@@ -45,7 +47,8 @@ constexpr double kPowerDecay = 1.0 / 32; // and below it: the amplitude's LMS st
 constexpr double kSquelchShare = 0.02;   // no decisions below this, 3 dB under that
 constexpr double kOpenShare = 0.03;      // and again only above this
 constexpr double kLevelStep = 1.0 / 32;  // Q's step, per bit
-constexpr double kFloorRiseSeconds = 60.0;  // F's time constant upward, s
+constexpr double kFloorRiseSeconds = 60.0;  // F's time constant upward while squelched, s
+constexpr double kOpenFloorRiseSeconds = 600.0;  // and while open, s
 constexpr std::int32_t kFloorBits = 64;  // bits of input before F is first taken
 constexpr double kOpenRatio = 4.0;       // Q over F that opens the squelch (6 dB)
 constexpr double kCloseRatio = 2.0;      // and below which it closes (3 dB)
@@ -54,7 +57,8 @@ constexpr double kMinSignalShare = 1e-6; // least Q, of the synth's strobe power
 struct Squelch {
     struct Design {
         double strobePower = 1.0;  // mean y^2 at the strobes from the synth, levels^2
-        double floorStep = 0.0;    // F's step upward, per bit
+        double floorStep = 0.0;    // F's step upward while squelched, per bit
+        double openFloorStep = 0.0;  // and while open
 
         bool operator==(const Design&) const = default;
     };
@@ -95,7 +99,8 @@ struct Squelch {
         power += (y * y > power ? kPowerAttack : kPowerDecay) * (y * y - power);
         level += kLevelStep * (y * y - level);
         if (bitsMeasured < kFloorBits && ++bitsMeasured == kFloorBits) floor = level;
-        floor = level < floor ? level : floor + design.floorStep * (level - floor);
+        const double rise = squelched ? design.floorStep : design.openFloorStep;
+        floor = level < floor ? level : floor + rise * (level - floor);
         return std::max({power, kMinPowerShare * std::min(design.strobePower, level),
                          kMinSignalShare * design.strobePower});
     }
