@@ -5,9 +5,11 @@
 //  1. MatchedFilter: z, unit gain at DC.
 //  2. Interpolator: z at two instants per bit, the strobe and the midpoint;
 //     y = z - b, b the baseline.
-//  3. ChannelModel::Predict: the final bits' share of the last two strobes.
-//  4. Squelch: whether there is a signal to decide on (P, the mean y^2 at
-//     the strobes), and its onset, where the model restarts.
+//  3. Squelch: whether there is a signal to decide on (P, the mean y^2 at
+//     the strobes, against the synth's level and the channel's noise), and
+//     its onset, where the model's tails (and before the first fit, its
+//     shares) restart.
+//  4. ChannelModel::Predict: the final bits' share of the last two strobes.
 //  5. PairDetector: a_(n-1) from the pair of bits that fits y_(n-1) and y_n
 //     best, one bit late.
 //  6. ChannelModel::Learn: baseline and shares by LMS on y_(n-2).
@@ -145,12 +147,12 @@ private:
     static void Strobe(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, double y)
     {
         const double z = y + s.model.baseline;
-        const robust::ChannelModel::Prediction prediction = s.model.Predict();
         const auto [squelched, onset] = s.squelch.Decide();
         if (onset) {
             s.model.Onset(s.squelch.RelativeLevel());
             out.Onset();
         }
+        const robust::ChannelModel::Prediction prediction = s.model.Predict();
         const bool halfBitLate = s.phaseCheck.Late(y, s.previousY, s.midValue, s.squelch.power, onset, squelched);
         const robust::PairDetector::Decision decision = s.detector.Decide(s.model.shares, prediction, s.previousY, y);
         // Below the weakest signal to be met the bit repeats: silence decodes
