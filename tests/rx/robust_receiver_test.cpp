@@ -131,24 +131,34 @@ TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
 
 TEST(RobustReceiver, DeliversTheRowsAtAnyInputLevel)
 {
-    // A quiet input, cut to 8 bits or taken whole as 16-bit samples: the
-    // squelch judges the signal against the channel's noise, not against
-    // the synth's level.
+    // A quiet input, cut to 8 bits or taken whole as 16-bit or float
+    // samples: the squelch judges the signal against the channel's noise,
+    // not against the synth's level.
+    enum class Format { kUnsigned8, kSigned16, kFloat };
     struct Level {
         double gain;
-        bool sixteenBit;
+        Format format;
     };
-    for (const Level level : {Level{0.1, false}, Level{0.01, true}}) {
+    for (const Level level : {Level{0.1, Format::kUnsigned8}, Level{0.01, Format::kSigned16},
+                              Level{0.01, Format::kFloat}}) {
         for (std::int32_t samplesPerBit : kRates) {
             const Broadcast b = Transmit(samplesPerBit, 2, 9);
             const ChannelSettings channel{.snrDb = 25.0, .gain = level.gain};
             LineRecorder sink;
             RobustReceiver<LineRecorder> receiver(sink);
             receiver.SetSamplesPerBit(samplesPerBit);
-            if (level.sixteenBit)
-                receiver.Receive(PassThroughChannel16(b.samples, channel, 2));
-            else
+            if (level.format == Format::kUnsigned8) {
                 receiver.Receive(PassThroughChannel(b.samples, channel, 2));
+            } else {
+                const std::vector<std::int16_t> wide = PassThroughChannel16(b.samples, channel, 2);
+                if (level.format == Format::kSigned16) {
+                    receiver.Receive(wide);
+                } else {
+                    std::vector<float> full(wide.size());
+                    std::ranges::transform(wide, full.begin(), [](std::int16_t x) { return x / 32768.0f; });
+                    receiver.Receive(full);
+                }
+            }
             EXPECT_GE(RowsDelivered(b, sink.lines), 0.98) << level.gain << " at " << samplesPerBit;
         }
     }
@@ -208,6 +218,29 @@ TEST(RobustReceiver, KeepsEveryRowInPlaceWhenALineIsLost)
         }
         EXPECT_LE(lost, 2) << samplesPerBit;
         EXPECT_GE(kept, 1) << samplesPerBit;
+    }
+}
+
+TEST(RobustReceiver, PlacesTheRowsOfATransmissionWhosePreambleWasLost)
+{
+    // Noise as loud as the signal in place of the first preamble: the start
+    // byte never comes, the lines do, and they go into their rows counted
+    // from where the signal began.
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 1, 13);
+        std::vector<std::uint8_t> received = PassThroughChannel(b.samples, {.snrDb = 25.0}, 8);
+        const std::vector<std::uint8_t> noise =
+            PassThroughChannel(std::vector<std::uint8_t>(b.samples.size(), kZeroLevel), {.snrDb = 0.0}, 9);
+        const std::size_t preamble = static_cast<std::size_t>(168 * samplesPerBit);
+        std::copy_n(noise.begin() + 1000, preamble, received.begin() + 1000);
+        PictureStore store;
+        RobustReceiver<PictureStore> receiver(store);
+        receiver.SetSamplesPerBit(samplesPerBit);
+        receiver.Receive(received);
+        int inPlace = 0;
+        for (int row = 0; row < kPictureHeight - 1; ++row)
+            inPlace += store.picture[static_cast<std::size_t>(row)] == AsSent(b.pictures[0][row]) ? 1 : 0;
+        EXPECT_GE(inPlace, kPictureHeight - 1 - 5) << samplesPerBit;  // the chain's first lines may be lost
     }
 }
 
