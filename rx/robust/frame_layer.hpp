@@ -203,8 +203,8 @@ private:
     }
 
     // Outside a picture, at a flag: whether it completes a chain of line
-    // flags, which then makes the pending lines rows from the store's next
-    // one on, and this flag the next row's.
+    // flags, which then opens a picture: the pending lines go into their
+    // rows, and this flag begins the next.
     bool Chain()
     {
         const bool atPitch = std::llabs(position - chainAt - kPacketBits) <= kSlackBits;
