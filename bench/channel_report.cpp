@@ -41,6 +41,7 @@
 #include "rx/receive_chain.hpp"
 #include "rx/picture_sink.hpp"
 #include "rx/robust_receiver.hpp"
+#include "tools/recording_input.hpp"
 #include "tx/transmit_chain.hpp"
 
 namespace {
@@ -99,15 +100,34 @@ struct Broadcast {
 // The transmitter leaves 1000 ms between transmissions; the receiver hears
 // the channel's noise meanwhile.
 constexpr std::size_t kPauseSamples = 22050;
+// A receiver switched on while the channel hisses: 0.5 s before the first
+// transmission.
+constexpr std::size_t kLeadInSamples = 11025;
+// The channel's noise alone, for the pictures and lines a receiver makes
+// of it: 60 s.
+constexpr std::size_t kHissSamples = 60 * 22050;
 
-Broadcast Transmit(const std::vector<Picture>& pictures, std::int32_t samplesPerBit, bool paused)
+// How the transmissions follow one another.
+enum class Framing {
+    kBackToBack,
+    kPaused,  // the transmitter's pause between the transmissions
+    kLeadIn,  // the lead-in's noise, then the transmissions with the pauses
+    kHiss,    // no transmission at all
+};
+constexpr int kFramings = 4;
+
+Broadcast Transmit(const std::vector<Picture>& pictures, std::int32_t samplesPerBit, Framing framing)
 {
     SamplesPerBit setting{samplesPerBit};
     TransmitChain chain(setting);
     std::vector<std::uint8_t> buffer(kMaxTransmissionSamples);
-    Broadcast broadcast{samplesPerBit, std::vector<std::uint8_t>(kQuietSamples, kZeroLevel), {}, {}};
+    const std::size_t lead = framing == Framing::kLeadIn ? kLeadInSamples
+                             : framing == Framing::kHiss ? kHissSamples
+                                                         : kQuietSamples;
+    Broadcast broadcast{samplesPerBit, std::vector<std::uint8_t>(lead, kZeroLevel), {}, {}};
+    if (framing == Framing::kHiss) return broadcast;
     for (const Picture& picture : pictures) {
-        if (paused && !broadcast.starts.empty())
+        if (framing != Framing::kBackToBack && !broadcast.starts.empty())
             broadcast.samples.insert(broadcast.samples.end(), kPauseSamples, kZeroLevel);
         const std::size_t length = EncodeTransmission(chain, picture, buffer.data());
         broadcast.starts.push_back(broadcast.samples.size());
@@ -137,6 +157,8 @@ struct Score {
     long exact = 0;      // rows 0..58 right in the picture shown after each transmission
     long delivered = 0;  // rows 0..58 that arrived as lines, wherever they landed
     long total = 0;
+    long pictures = 0;   // repaints after a 60th line
+    long lines = 0;      // lines made, right or wrong
     double Fraction() const { return total > 0 ? static_cast<double>(exact) / static_cast<double>(total) : 0.0; }
 };
 
@@ -173,21 +195,25 @@ Score Count(const Broadcast& broadcast, const std::vector<Picture>& pictures, co
     return score;
 }
 
-template <class Receiver>
+template <class Receiver, class Sample>
 Score Run(const Broadcast& broadcast, const std::vector<Picture>& pictures, const ChannelSettings& channel,
-          const std::vector<std::uint8_t>& received)
+          const std::vector<Sample>& received)
 {
     ReceivedLog log;
     Receiver chain(log);
-    const std::span<const std::uint8_t> all(received);
+    const std::span<const Sample> all(received);
     for (std::size_t at = 0; at < all.size(); at += kPollSamples) {
         const std::size_t n = std::min(kPollSamples, all.size() - at);
         log.now = at + n;
         chain.SetSamplesPerBit(broadcast.samplesPerBit);
         chain.Receive(all.subspan(at, n));
     }
+    const long repaints = static_cast<long>(log.shown.size());
     log.EndOfInput();
-    return Count(broadcast, pictures, log, 1.0 + channel.ppm * 1e-6);
+    Score score = Count(broadcast, pictures, log, 1.0 + channel.ppm * 1e-6);
+    score.pictures = repaints;
+    score.lines = static_cast<long>(log.lines.size());
+    return score;
 }
 
 // One channel condition, run at every bit rate.
@@ -195,16 +221,18 @@ struct Case {
     std::string sweep;
     ChannelSettings channel;
     Score scores[kReceivers][kRates];
-    bool paused = false;  // the transmitter's pause between the transmissions
+    Framing framing = Framing::kBackToBack;
+    // 16-bit samples: the robust receiver takes them whole, the exact one
+    // cut to 8 bits as telvane-cli reads a 16-bit recording.
+    bool sixteenBit = false;
 };
 
-// The broadcasts at every rate, back to back (index r) and with the pauses
-// (kRates + r).
+// The broadcasts for every framing f at every rate r, index f kRates + r.
 std::vector<Broadcast> TransmitAll(const std::vector<Picture>& pictures)
 {
     std::vector<Broadcast> broadcasts;
-    for (bool paused : {false, true})
-        for (std::int32_t spb : kSettings) broadcasts.push_back(Transmit(pictures, spb, paused));
+    for (int f = 0; f < kFramings; ++f)
+        for (std::int32_t spb : kSettings) broadcasts.push_back(Transmit(pictures, spb, static_cast<Framing>(f)));
     return broadcasts;
 }
 
@@ -227,10 +255,22 @@ void RunAll(std::vector<Case>& cases, const std::vector<Broadcast>& broadcasts, 
             const std::size_t i = order[n];
             try {
                 Case& c = cases[i / kRates];
-                const Broadcast& b = broadcasts[(c.paused ? kRates : 0) + i % kRates];
-                const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, c.channel, seed * 1000003u + i);
-                c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, pictures, c.channel, received);
-                c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, pictures, c.channel, received);
+                const Broadcast& b = broadcasts[static_cast<std::size_t>(c.framing) * kRates + i % kRates];
+                const std::uint64_t noiseSeed = seed * 1000003u + i;
+                static const std::vector<Picture> kNone;
+                const std::vector<Picture>& sent = c.framing == Framing::kHiss ? kNone : pictures;
+                if (c.sixteenBit) {
+                    const std::vector<std::int16_t> wide = PassThroughChannel16(b.samples, c.channel, noiseSeed);
+                    std::vector<std::uint8_t> received(wide.size());
+                    for (std::size_t k = 0; k < wide.size(); ++k)
+                        received[k] = SampleToUnsigned8(static_cast<float>(wide[k] / 32768.0));
+                    c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, sent, c.channel, received);
+                    c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, sent, c.channel, wide);
+                } else {
+                    const std::vector<std::uint8_t> received = PassThroughChannel(b.samples, c.channel, noiseSeed);
+                    c.scores[0][i % kRates] = Run<ReceiveChain<ReceivedLog>>(b, sent, c.channel, received);
+                    c.scores[1][i % kRates] = Run<RobustReceiver<ReceivedLog>>(b, sent, c.channel, received);
+                }
             } catch (...) {
                 const std::lock_guard lock(failureLock);
                 failure = std::current_exception();
@@ -282,6 +322,21 @@ std::vector<Case> MakeCases(bool quick)
     for (double corner : {10.0, 20.0, 50.0, 100.0, kVoiceHighPassHz})
         add("highpass 20 dB", {.snrDb = 20.0, .highPassHz = corner});
     add("bandpass 25 dB", {.snrDb = 25.0, .highPassHz = kVoiceHighPassHz, .lowPassHz = kVoiceLowPassHz});
+    // A digital radio's linear-phase voice filter, and a second path.
+    add("fir bandpass", {.firLowHz = kVoiceFirLowHz, .firHighHz = kVoiceFirHighHz});
+    add("fir bandpass 25 dB", {.snrDb = 25.0, .firLowHz = kVoiceFirLowHz, .firHighHz = kVoiceFirHighHz});
+    add("echo", {.echoMs = 5.0, .echoGain = 0.3});
+    add("echo 25 dB", {.snrDb = 25.0, .echoMs = 5.0, .echoGain = 0.3});
+    // The input level of a quiet sound card or recording: 8-bit, then
+    // 16-bit samples, noise-free and at SNR 25 dB.
+    for (bool wide : {false, true}) {
+        for (double snr : {std::numeric_limits<double>::infinity(), 25.0}) {
+            for (double levelDb : {-40.0, -30.0, -20.0, -10.0}) {
+                add(wide ? "level 16 bit" : "level", {.snrDb = snr, .gain = std::pow(10.0, levelDb / 20.0)});
+                cases.back().sixteenBit = wide;
+            }
+        }
+    }
     // Everything at the receiver at once, then with noise, clock mismatch and
     // the radio's filters on top.
     const ChannelSettings receiver{.dcOffset = 20.0, .gain = 0.5, .inverted = true};
@@ -304,7 +359,18 @@ std::vector<Case> MakeCases(bool quick)
                                     ChannelSettings{.snrDb = 25.0, .highPassHz = kVoiceHighPassHz,
                                                     .lowPassHz = kVoiceLowPassHz}}) {
         add("pause", channel);
-        cases.back().paused = true;
+        cases.back().framing = Framing::kPaused;
+    }
+    for (ChannelSettings channel : {ChannelSettings{.snrDb = 20.0},
+                                    ChannelSettings{.snrDb = 25.0, .highPassHz = kVoiceHighPassHz,
+                                                    .lowPassHz = kVoiceLowPassHz}}) {
+        add("lead-in", channel);
+        cases.back().framing = Framing::kLeadIn;
+    }
+    // Hiss from full scale's neighbourhood down to a quiet channel.
+    for (double snr : {0.0, 10.0, 20.0}) {
+        add("hiss", {.snrDb = snr});
+        cases.back().framing = Framing::kHiss;
     }
     return cases;
 }
@@ -323,7 +389,7 @@ std::string Describe(const ChannelSettings& c)
     if (c.ppm != 0.0) add("clock %+g ppm", c.ppm);
     if (c.samplingPhase != 0.0) add("phase %g sample", c.samplingPhase);
     if (c.dcOffset != 0.0) add("DC %+g", c.dcOffset);
-    if (c.gain != 1.0) add("gain %g", c.gain);
+    if (c.gain != 1.0) add("gain %.3g (%+.0f dB)", c.gain, 20.0 * std::log10(c.gain));
     if (c.inverted) add("%s", "inverted");
     if (c.highPassHz > 0.0 && c.lowPassHz > 0.0)
         add("band-pass %g-%g Hz", c.highPassHz, c.lowPassHz);
@@ -331,6 +397,8 @@ std::string Describe(const ChannelSettings& c)
         add("high-pass %g Hz", c.highPassHz);
     else if (c.lowPassHz > 0.0)
         add("low-pass %g Hz", c.lowPassHz);
+    if (c.firHighHz > 0.0) add("linear-phase band-pass %g-%g Hz", c.firLowHz, c.firHighHz);
+    if (c.echoMs > 0.0) add("echo %g ms at %g", c.echoMs, c.echoGain);
     return text.empty() ? "clean" : text;
 }
 
@@ -356,28 +424,33 @@ double MatchedFilterLimitDb(std::int32_t samplesPerBit)
     return 20.0 * std::log10(0.5 * (low + high) / std::sqrt(robust::PulseEnergy(samplesPerBit)));
 }
 
+constexpr const char* kFramingNames[kFramings] = {"back-to-back", "paused", "lead-in", "hiss"};
+
 bool WriteCsv(const std::vector<Case>& cases, const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (file == nullptr) return false;
     std::fprintf(file, "sweep,receiver,bitrate,snr_db,ppm,phase,dc,gain,inverted,highpass_hz,lowpass_hz,lines_exact,"
-                       "lines_delivered,lines_total,fraction\n");
+                       "lines_delivered,lines_total,fraction,fir_low_hz,fir_high_hz,echo_ms,echo_gain,framing,bits,pictures,"
+                       "lines\n");
     for (const Case& c : cases) {
         for (int k = 0; k < kReceivers; ++k) {
             for (int r = 0; r < kRates; ++r) {
                 const Score& s = c.scores[k][r];
                 char snr[24] = "inf";
                 if (std::isfinite(c.channel.snrDb)) std::snprintf(snr, sizeof snr, "%g", c.channel.snrDb);
-                std::fprintf(file, "%s,%s,%s,%s,%g,%g,%g,%g,%d,%g,%g,%ld,%ld,%ld,%.4f\n", c.sweep.c_str(),
-                             kReceiverNames[k], kBitrateLabels[r], snr, c.channel.ppm, c.channel.samplingPhase,
-                             c.channel.dcOffset, c.channel.gain, c.channel.inverted ? 1 : 0, c.channel.highPassHz,
-                             c.channel.lowPassHz, s.exact, s.delivered, s.total, s.Fraction());
+                std::fprintf(file, "%s,%s,%s,%s,%g,%g,%g,%g,%d,%g,%g,%ld,%ld,%ld,%.4f,%g,%g,%g,%g,%s,%d,%ld,%ld\n",
+                             c.sweep.c_str(), kReceiverNames[k], kBitrateLabels[r], snr, c.channel.ppm,
+                             c.channel.samplingPhase, c.channel.dcOffset, c.channel.gain, c.channel.inverted ? 1 : 0,
+                             c.channel.highPassHz, c.channel.lowPassHz, s.exact, s.delivered, s.total, s.Fraction(),
+                             c.channel.firLowHz, c.channel.firHighHz, c.channel.echoMs, c.channel.echoGain,
+                             kFramingNames[static_cast<int>(c.framing)], c.sixteenBit ? 16 : 8, s.pictures, s.lines);
             }
         }
     }
     // The limit: the SNR at which the ideal matched filter reaches the target.
     for (int r = 0; r < kRates; ++r)
-        std::fprintf(file, "limit,matched-filter,%s,%.2f,0,0,0,1,0,0,0,,,,%.4f\n", kBitrateLabels[r],
+        std::fprintf(file, "limit,matched-filter,%s,%.2f,0,0,0,1,0,0,0,,,,%.4f,0,0,0,0,,,,\n", kBitrateLabels[r],
                      MatchedFilterLimitDb(kSettings[r]), kTarget);
     return std::fclose(file) == 0;
 }
@@ -491,9 +564,20 @@ void PrintSummary(const std::vector<Case>& cases, std::size_t pictures, std::uin
     PrintBoth("sampling phases under 99 %", [&](int k, int r) { return PhaseSummary(cases, k, r); });
     for (const Case& c : cases) {
         if (c.sweep == "snr" || c.sweep == "ppm" || c.sweep == "phase") continue;
-        const std::string prefix = c.sweep == "combined" ? "combined: " : c.paused ? "1 s pauses: " : "";
-        PrintBoth(prefix + Describe(c.channel),
-                  [&](int k, int r) { return Percent(c.scores[k][r]); });
+        if (c.framing == Framing::kHiss) {
+            char noise[48];
+            std::snprintf(noise, sizeof noise, "%.1f", kPeakSignal / std::pow(10.0, c.channel.snrDb / 20.0));
+            PrintBoth(std::string("60 s of hiss, sd ") + noise + " levels: pictures (lines)", [&](int k, int r) {
+                return std::to_string(c.scores[k][r].pictures) + " (" + std::to_string(c.scores[k][r].lines) + ")";
+            });
+            continue;
+        }
+        const std::string prefix = c.sixteenBit                          ? "16-bit: "
+                                   : c.sweep == "combined"               ? "combined: "
+                                   : c.framing == Framing::kPaused      ? "1 s pauses: "
+                                   : c.framing == Framing::kLeadIn      ? "0.5 s lead-in, 1 s pauses: "
+                                                                        : "";
+        PrintBoth(prefix + Describe(c.channel), [&](int k, int r) { return Percent(c.scores[k][r]); });
     }
 }
 

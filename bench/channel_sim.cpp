@@ -91,16 +91,56 @@ std::vector<double> Delay(const std::vector<double>& in, double samplingPhase)
     return out;
 }
 
+// The linear-phase band-pass: the difference of two windowed-sinc low-passes,
+// Hamming window, unit gain at the pass band's centre.
+std::vector<double> BandPass(const std::vector<double>& in, double lowHz, double highHz)
+{
+    constexpr int kHalf = (kBandPassTaps - 1) / 2;
+    double taps[kBandPassTaps];
+    const double low = lowHz / kSampleRate, high = highHz / kSampleRate;  // cycles per sample
+    const auto lowPass = [](double corner, int m) {
+        return m == 0 ? 2.0 * corner : std::sin(2.0 * std::numbers::pi * corner * m) / (std::numbers::pi * m);
+    };
+    for (int n = 0; n < kBandPassTaps; ++n) {
+        const int m = n - kHalf;
+        const double window = 0.54 - 0.46 * std::cos(2.0 * std::numbers::pi * n / (kBandPassTaps - 1));
+        taps[n] = window * (lowPass(high, m) - lowPass(low, m));
+    }
+    // Normalised to unit gain at the geometric centre of the pass band.
+    const double centre = 2.0 * std::numbers::pi * std::sqrt(low * high);
+    double re = 0.0, im = 0.0;
+    for (int n = 0; n < kBandPassTaps; ++n) {
+        re += taps[n] * std::cos(centre * n);
+        im += taps[n] * std::sin(centre * n);
+    }
+    const double gain = std::hypot(re, im);
+    std::vector<double> out(in.size(), 0.0);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        double sum = 0.0;
+        for (int n = 0; n < kBandPassTaps && static_cast<std::size_t>(n) <= i; ++n) sum += taps[n] * in[i - static_cast<std::size_t>(n)];
+        out[i] = sum / gain;
+    }
+    return out;
+}
+
 }  // namespace
 
-std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
-                                             std::uint64_t noiseSeed)
+namespace {
+
+// The channel's output in 8-bit levels about the zero level, before any
+// reduction to a sample format.
+std::vector<double> ChannelLevels(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                  std::uint64_t noiseSeed)
 {
     std::vector<double> signal(sent.size());
     for (std::size_t i = 0; i < sent.size(); ++i) signal[i] = static_cast<double>(sent[i]) - kZeroLevel;
 
     if (settings.samplingPhase != 0.0) signal = Delay(signal, settings.samplingPhase);
     if (settings.ppm != 0.0) signal = Resample(signal, 1.0 + settings.ppm * 1e-6);
+    if (settings.echoMs > 0.0) {
+        const auto delay = static_cast<std::size_t>(std::lround(settings.echoMs * 1e-3 * kSampleRate));
+        for (std::size_t i = signal.size(); i-- > delay;) signal[i] += settings.echoGain * signal[i - delay];
+    }
     if (settings.highPassHz > 0.0) {
         Biquad highPass = Biquad::HighPass(settings.highPassHz);
         for (double& x : signal) x = highPass.Filter(x);
@@ -109,17 +149,35 @@ std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent,
         Biquad lowPass = Biquad::LowPass(settings.lowPassHz);
         for (double& x : signal) x = lowPass.Filter(x);
     }
+    if (settings.firHighHz > 0.0) signal = BandPass(signal, settings.firLowHz, settings.firHighHz);
     if (std::isfinite(settings.snrDb)) {
         std::mt19937_64 random(noiseSeed);
         std::normal_distribution<double> noise(0.0, kPeakSignal / std::pow(10.0, settings.snrDb / 20.0));
         for (double& x : signal) x += noise(random);
     }
 
-    std::vector<std::uint8_t> received(signal.size());
     const double polarity = settings.inverted ? -1.0 : 1.0;
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        const double level = polarity * settings.gain * signal[i] + settings.dcOffset;
-        received[i] = SampleToUnsigned8(static_cast<float>(level / 128.0));
-    }
+    for (double& x : signal) x = polarity * settings.gain * x + settings.dcOffset;
+    return signal;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PassThroughChannel(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                             std::uint64_t noiseSeed)
+{
+    const std::vector<double> levels = ChannelLevels(sent, settings, noiseSeed);
+    std::vector<std::uint8_t> received(levels.size());
+    for (std::size_t i = 0; i < levels.size(); ++i) received[i] = SampleToUnsigned8(static_cast<float>(levels[i] / 128.0));
+    return received;
+}
+
+std::vector<std::int16_t> PassThroughChannel16(std::span<const std::uint8_t> sent, const ChannelSettings& settings,
+                                               std::uint64_t noiseSeed)
+{
+    const std::vector<double> levels = ChannelLevels(sent, settings, noiseSeed);
+    std::vector<std::int16_t> received(levels.size());
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        received[i] = static_cast<std::int16_t>(std::lround(std::clamp(levels[i] * 256.0, -32768.0, 32767.0)));
     return received;
 }

@@ -83,6 +83,17 @@ void CheckDecoder(const FrameDecoderState& d)
     Check(d.previousLevel == 0 || d.previousLevel == 1, "previous level not 0 or 1");
 }
 
+void CheckDecoder(const robust::FrameLayerState& d)
+{
+    Check(d.runLength >= 0 && d.runLength <= robust::kLongestRun, "run length out of range");
+    Check(d.bitCount >= 0 && d.bitCount < 8, "bit count out of range");
+    Check(d.lineColumn >= 0 && d.lineColumn <= kPictureWidth, "line column out of range");
+    Check(d.linesSinceStart >= 0 && d.linesSinceStart <= kPictureHeight, "rows since start out of range");
+    Check(d.row >= -1 && d.row < kPictureHeight, "row out of range");
+    Check(d.pendingLines >= 0 && d.pendingLines < robust::kChainFlags, "pending lines out of range");
+    Check(d.previousLevel == 0 || d.previousLevel == 1, "previous level not 0 or 1");
+}
+
 void CheckState(const Chain& chain)
 {
     CheckDecoder(chain.decoder);
@@ -101,14 +112,16 @@ void CheckState(const Robust& receiver)
 {
     CheckDecoder(receiver.decoder);
     const RobustReceiverState& s = receiver.state;
-    Check(s.nextAt >= -1.0 && s.nextAt <= 0.5 * 4 * (1.0 + robust::kMaxCorrection) - 1.0,
+    Check(s.interpolator.nextAt >= -1.0 && s.interpolator.nextAt <= 0.5 * 4 * (1.0 + robust::kMaxCorrection) - 1.0,
           "next interpolant not within the next half bit");
-    Check(std::abs(s.clockOffset) <= robust::kMaxClockOffset, "clock offset beyond its clamp");
-    Check(std::abs(s.correction) <= robust::kMaxCorrection, "correction beyond its clamp");
-    Check(std::isfinite(s.baseline) && std::abs(s.baseline) <= 256.0, "baseline not finite or beyond the levels");
-    Check(s.shares[1] >= robust::kMinAmplitude && std::isfinite(s.power), "amplitude or power out of range");
-    Check(std::ranges::all_of(s.shares, [](double w) { return std::isfinite(w); }) &&
-              std::ranges::all_of(s.tailShares, [](double w) { return std::isfinite(w); }),
+    Check(std::abs(s.loop.clockOffset) <= robust::kMaxClockOffset, "clock offset beyond its clamp");
+    Check(std::abs(s.loop.correction) <= robust::kMaxCorrection, "correction beyond its clamp");
+    Check(std::isfinite(s.model.baseline) && std::abs(s.model.baseline) <= 256.0,
+          "baseline not finite or beyond the levels");
+    Check(s.model.shares[1] >= robust::kMinAmplitude && std::isfinite(s.squelch.power),
+          "amplitude or power out of range");
+    Check(std::ranges::all_of(s.model.shares, [](double w) { return std::isfinite(w); }) &&
+              std::ranges::all_of(s.model.tailShares, [](double w) { return std::isfinite(w); }),
           "a share is not finite");
 }
 

@@ -116,6 +116,7 @@ TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
         {"strong", {.snrDb = 20.0, .gain = 2.0}, {4, 3, 2}, 0.98},
         {"voice band-pass", {.snrDb = 25.0, .highPassHz = kVoiceHighPassHz, .lowPassHz = kVoiceLowPassHz}, {4, 3, 2}, 0.9},
         {"clock far off", {.snrDb = 20.0, .ppm = -15000.0}, {4, 3, 2}, 0.9},
+        {"echo", {.snrDb = 25.0, .echoMs = 5.0, .echoGain = 0.3}, {4, 2}, 0.95},
     };
     for (const Impairment& impairment : impairments) {
         for (std::int32_t samplesPerBit : impairment.rates) {
@@ -127,6 +128,41 @@ TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
             ReceiveInPolls(receiver, received, samplesPerBit, random);
             EXPECT_GE(RowsDelivered(b, sink.lines), impairment.rowsNeeded)
                 << impairment.name << " at " << samplesPerBit << " samples per bit";
+        }
+    }
+}
+
+TEST(RobustReceiver, DeliversTheRowsAtAnyInputLevel)
+{
+    // A quiet input, cut to 8 bits or taken whole as 16-bit or float
+    // samples: the squelch judges the signal against the channel's noise,
+    // not against the synth's level.
+    enum class Format { kUnsigned8, kSigned16, kFloat };
+    struct Level {
+        double gain;
+        Format format;
+    };
+    for (const Level level : {Level{0.1, Format::kUnsigned8}, Level{0.01, Format::kSigned16},
+                              Level{0.01, Format::kFloat}}) {
+        for (std::int32_t samplesPerBit : kRates) {
+            const Broadcast b = Transmit(samplesPerBit, 2, 9);
+            const ChannelSettings channel{.snrDb = 25.0, .gain = level.gain};
+            LineRecorder sink;
+            RobustReceiver<LineRecorder> receiver(sink);
+            receiver.SetSamplesPerBit(samplesPerBit);
+            if (level.format == Format::kUnsigned8) {
+                receiver.Receive(PassThroughChannel(b.samples, channel, 2));
+            } else {
+                const std::vector<std::int16_t> wide = PassThroughChannel16(b.samples, channel, 2);
+                if (level.format == Format::kSigned16) {
+                    receiver.Receive(wide);
+                } else {
+                    std::vector<float> full(wide.size());
+                    std::ranges::transform(wide, full.begin(), [](std::int16_t x) { return x / 32768.0f; });
+                    receiver.Receive(full);
+                }
+            }
+            EXPECT_GE(RowsDelivered(b, sink.lines), 0.98) << level.gain << " at " << samplesPerBit;
         }
     }
 }
@@ -148,6 +184,82 @@ TEST(RobustReceiver, FindsEachTransmissionAgainAfterAPause)
             ReceiveInPolls(receiver, received, samplesPerBit, random);
             EXPECT_GE(RowsDelivered(b, sink.lines), 0.97) << channel.highPassHz << " Hz, " << samplesPerBit;
             EXPECT_LE(sink.lines.size(), 3u * kPictureHeight) << channel.highPassHz << " Hz, " << samplesPerBit;
+        }
+    }
+}
+
+// The picture store: each line into the next row, back to row 0 at each
+// reset, as PictureView keeps it.
+struct PictureStore {
+    Picture picture{};
+    int row = 0;
+    void StoreLine(const PictureLine& line) { picture[static_cast<std::size_t>(row++ % kPictureHeight)] = line; }
+    void ResetPictureRow() { row = 0; }
+};
+
+TEST(RobustReceiver, KeepsEveryRowInPlaceWhenALineIsLost)
+{
+    // A dropout of about a third of a line in the middle of the second
+    // picture: it costs at most the two rows it falls in (a line it ends
+    // arrives with errors, one it cuts short keeps the first picture's
+    // row); every other row is the second picture's, in place.
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 2, 41);
+        std::vector<std::uint8_t> received = PassThroughChannel(b.samples, {.snrDb = 20.0}, 3);
+        const std::size_t transmission = (b.samples.size() - 1000) / 2;
+        const std::size_t middle = 1000 + transmission + transmission / 2;
+        std::fill_n(received.begin() + static_cast<std::ptrdiff_t>(middle), 200 * samplesPerBit, kZeroLevel);
+        PictureStore store;
+        RobustReceiver<PictureStore> receiver(store);
+        std::mt19937 random(5);
+        ReceiveInPolls(receiver, received, samplesPerBit, random);
+        int lost = 0, kept = 0;
+        for (int row = 0; row < kPictureHeight - 1; ++row) {
+            const PictureLine& shown = store.picture[static_cast<std::size_t>(row)];
+            lost += shown != AsSent(b.pictures[1][row]) ? 1 : 0;
+            kept += shown == AsSent(b.pictures[0][row]) ? 1 : 0;
+        }
+        EXPECT_LE(lost, 2) << samplesPerBit;
+        EXPECT_GE(kept, 1) << samplesPerBit;
+    }
+}
+
+TEST(RobustReceiver, PlacesTheRowsOfATransmissionWhosePreambleWasLost)
+{
+    // Noise as loud as the signal in place of the first preamble: the start
+    // byte never comes, the lines do, and they go into their rows counted
+    // from where the signal began.
+    for (std::int32_t samplesPerBit : kRates) {
+        const Broadcast b = Transmit(samplesPerBit, 1, 13);
+        std::vector<std::uint8_t> received = PassThroughChannel(b.samples, {.snrDb = 25.0}, 8);
+        const std::vector<std::uint8_t> noise =
+            PassThroughChannel(std::vector<std::uint8_t>(b.samples.size(), kZeroLevel), {.snrDb = 0.0}, 9);
+        const std::size_t preamble = static_cast<std::size_t>(168 * samplesPerBit);
+        std::copy_n(noise.begin() + 1000, preamble, received.begin() + 1000);
+        PictureStore store;
+        RobustReceiver<PictureStore> receiver(store);
+        receiver.SetSamplesPerBit(samplesPerBit);
+        receiver.Receive(received);
+        int inPlace = 0;
+        for (int row = 0; row < kPictureHeight - 1; ++row)
+            inPlace += store.picture[static_cast<std::size_t>(row)] == AsSent(b.pictures[0][row]) ? 1 : 0;
+        EXPECT_GE(inPlace, kPictureHeight - 1 - 5) << samplesPerBit;  // the chain's first lines may be lost
+    }
+}
+
+TEST(RobustReceiver, MakesNoLineOfHiss)
+{
+    // A minute of the channel's noise alone, from about the signal's level
+    // down: no transmission, so no line and no picture.
+    const std::vector<std::uint8_t> silence(60 * kSampleRate, kZeroLevel);
+    for (double snrDb : {0.0, 10.0}) {
+        const std::vector<std::uint8_t> hiss = PassThroughChannel(silence, {.snrDb = snrDb}, 12);
+        for (std::int32_t samplesPerBit : kRates) {
+            LineRecorder sink;
+            RobustReceiver<LineRecorder> receiver(sink);
+            receiver.SetSamplesPerBit(samplesPerBit);
+            receiver.Receive(hiss);
+            EXPECT_EQ(sink.lines.size(), 0u) << snrDb << " dB at " << samplesPerBit;
         }
     }
 }
