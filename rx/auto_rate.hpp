@@ -29,14 +29,22 @@
 template <class Receiver>
 class AutoRate {
 public:
-    // How far the receiver runs behind the finder: at least as far as a
-    // switch reaches back from the end of the window that finds it (at 4
-    // samples per bit 448 + 100 + 64 = 612 samples, below), rounded up.
-    // 46 ms of latency for live input.
-    static constexpr std::int64_t kDelaySamples = 1024;
+    // How far the receiver runs behind the finder: as far as a switch
+    // reaches back from the end of the window that finds it (at 4 samples
+    // per bit 448 + 100 + 64 = 612 samples, below), and then as much again
+    // for a lead-in. 93 ms of latency for live input.
+    static constexpr std::int64_t kDelaySamples = 2048;
+    // The most a lead-in can be: what is held when the first preamble is
+    // found, less the switch's reach.
+    static constexpr std::int64_t kMostLeadIn = kDelaySamples - 612;
 
-    AutoRate(Receiver& receiver, std::int32_t samplesPerBit, bool follow)
-        : receiver_(receiver), samplesPerBit_(samplesPerBit), follow_(follow)
+    // leadIn: samples before the first preamble that the receiver hears, up
+    // to kMostLeadIn. The robust receiver's squelch takes the channel's own
+    // noise level from the quiet before a transmission (over 64 bits, 256
+    // samples at 4 samples per bit); the exact receiver would only make a
+    // stray line of it, which puts the first picture a row out of place.
+    AutoRate(Receiver& receiver, std::int32_t samplesPerBit, bool follow, std::int64_t leadIn = 0)
+        : receiver_(receiver), samplesPerBit_(samplesPerBit), follow_(follow), leadIn_(leadIn)
     {
         receiver_.SetSamplesPerBit(samplesPerBit);
     }
@@ -64,7 +72,8 @@ public:
             // window that passed a word late. Switching early costs nothing:
             // what comes before is another rate's or none.
             const std::int64_t begins = preamble.windowStart - 25 * preamble.samplesPerBit - 64;
-            switches_.push_back({std::max(begins, fed_), preamble.samplesPerBit});
+            const bool first = !started_ && switches_.empty();
+            switches_.push_back({std::max(first ? begins - leadIn_ : begins, fed_), preamble.samplesPerBit});
         }
         finder.found.clear();
         held_.insert(held_.end(), samples.begin(), samples.end());
@@ -131,6 +140,7 @@ private:
     Receiver& receiver_;
     std::int32_t samplesPerBit_;
     bool follow_;
+    std::int64_t leadIn_;
     bool started_ = false;       // a preamble has been found (following only)
     // 20 flags and the start byte, then 60 line packets of a flag and 80
     // bytes, with no bit stuffed.

@@ -382,7 +382,9 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
 {
     ReportedRate<Receiver> station(pictures);
     const bool follow = options.samplesPerBit == 0;
-    AutoRate<ReportedRate<Receiver>> input(station, follow ? kInitialSamplesPerBit : options.samplesPerBit, follow);
+    using Input = AutoRate<ReportedRate<Receiver>>;
+    Input input(station, follow ? kInitialSamplesPerBit : options.samplesPerBit, follow,
+                options.robust ? Input::kMostLeadIn : 0);
     const auto preambles = [&] {
         std::int64_t found = 0;
         for (const BitRate& rate : kBitRates) found += input.finder.Count(rate.samplesPerBit);
@@ -433,8 +435,14 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
             return Worse(status, kExitIncomplete);
         }
     }
-    if (preambles() == 0 && pictures.Lines() == 0 && status == 0) {
-        std::fprintf(stderr, "telvane-cli: no transmission found\n");
+    if (pictures.Lines() == 0 && status == 0) {
+        if (preambles() == 0) {
+            std::fprintf(stderr, "telvane-cli: no transmission found\n");
+        } else {
+            std::fprintf(stderr, "telvane-cli: %lld transmission%s found, but not one line received%s\n",
+                         static_cast<long long>(preambles()), preambles() == 1 ? "" : "s",
+                         options.robust ? "" : " (--receiver robust copes with weaker and more distorted signals)");
+        }
         return kExitIncomplete;
     }
     return status;
