@@ -4,7 +4,8 @@
 //   control bits 2-3: samples per bit after the switch, coded the same way
 //   control bits 4-7: k = 0 never switches, else the switch comes after
 //                     k/16 of the samples
-// The samples go into two of each receiver, the exact and the robust one:
+// The samples go into two of each receiver, the exact and the robust one,
+// and of the bit-rate finder:
 // one takes each part in a single Receive, the other in chunks whose lengths
 // follow from the chunking byte (as a sound card's buffers would cut them).
 // Both must store the same lines and end in the same state: Receive works
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "rx/rate_finder.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
 
@@ -136,18 +138,27 @@ bool SameState(const Robust& a, const Robust& b)
     return a.decoder == b.decoder && a.state == b.state;
 }
 
-// Chunk lengths from 0 (an empty Receive) to 1023, spread by the chunking byte.
-template <class Receiver>
-void ReceiveInChunks(Receiver& chain, std::span<const std::uint8_t> samples, unsigned chunking)
+// Chunk lengths from 0 (an empty chunk) to 1023, spread by the chunking
+// byte, each handed to take.
+template <class Take>
+void InChunks(std::span<const std::uint8_t> samples, unsigned chunking, Take take)
 {
     std::uint32_t state = chunking * 2654435761u + 1u;
     while (!samples.empty()) {
         state = state * 1664525u + 1013904223u;
         const std::size_t length = std::min<std::size_t>(samples.size(), (state >> 16) % (chunking % 4 == 0 ? 8 : 1024));
-        chain.Receive(samples.first(length));
-        CheckState(chain);
+        take(samples.first(length));
         samples = samples.subspan(length);
     }
+}
+
+template <class Receiver>
+void ReceiveInChunks(Receiver& chain, std::span<const std::uint8_t> samples, unsigned chunking)
+{
+    InChunks(samples, chunking, [&](std::span<const std::uint8_t> chunk) {
+        chain.Receive(chunk);
+        CheckState(chain);
+    });
 }
 
 // One receiver type: the whole input against the chunked one.
@@ -183,6 +194,25 @@ void RunBoth(unsigned control, unsigned chunking, const std::span<const std::uin
     }
 }
 
+// The bit-rate finder: the same preambles, whole or chunked, each where
+// the samples are.
+void FindRatesBoth(std::span<const std::uint8_t> samples, unsigned chunking)
+{
+    RateFinder whole;
+    RateFinder chunked;
+    whole.Find(samples);
+    InChunks(samples, chunking, [&](std::span<const std::uint8_t> chunk) { chunked.Find(chunk); });
+    Check(whole.found.size() == chunked.found.size(), "chunked input found other preambles");
+    for (std::size_t i = 0; i < whole.found.size(); ++i) {
+        const RateFinder::Preamble& a = whole.found[i];
+        const RateFinder::Preamble& b = chunked.found[i];
+        Check(a.windowStart == b.windowStart && a.samplesPerBit == b.samplesPerBit,
+              "chunked input found a preamble elsewhere");
+        Check(a.windowStart >= 0 && a.windowStart < static_cast<std::int64_t>(samples.size()),
+              "a preamble outside the samples");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -196,5 +226,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     RunBoth<Chain>(control, chunking, parts, "exact");
     RunBoth<Robust>(control, chunking, parts, "robust");
+    FindRatesBoth(samples, chunking);
     return 0;
 }
