@@ -93,6 +93,7 @@ void RateFinder::Find(std::span<const std::uint8_t> samples)
         if (pendingCount_ == 64) {
             TakeWord(pending_.data());
             pendingCount_ = 0;
+            pending_.fill(0);  // nothing of it left, so equal states compare equal
         }
     }
 }

@@ -46,6 +46,8 @@ public:
     struct Preamble {
         std::int64_t windowStart;
         std::int32_t samplesPerBit;
+
+        bool operator==(const Preamble&) const = default;
     };
 
     // Samples as recorded, in order, in chunks of any size. Each time
@@ -61,6 +63,8 @@ public:
 
     // Each rate's place in per-rate arrays.
     static constexpr int Index(std::int32_t samplesPerBit) { return samplesPerBit - 2; }
+
+    bool operator==(const RateFinder&) const = default;
 
 private:
     struct WordCounts;
@@ -87,6 +91,8 @@ private:
         int first = 0;  // the phase of its first sample at 3 samples per bit
         int changes = 0;
         std::array<std::array<int, 4>, 3> agreeing{};
+
+        bool operator==(const WordCounts&) const = default;
     };
     std::array<WordCounts, kMaxWindowWords> window_{};
     // Each rate's window summed.
@@ -94,6 +100,8 @@ private:
         int quietWords = 0;  // with too few sign changes to be a signal
         std::array<int, 4> agreeing{};
         std::array<int, 4> ofPhase{};
+
+        bool operator==(const Sums&) const = default;
     };
     std::array<Sums, 3> sums_{};
     std::int32_t lastRate_ = 0;        // the rate of the window before, 0: none

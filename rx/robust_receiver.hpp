@@ -6,9 +6,10 @@
 //  2. Interpolator: z at two instants per bit, the strobe and the midpoint;
 //     y = z - b, b the baseline.
 //  3. Squelch: whether there is a signal to decide on (P, the mean y^2 at
-//     the strobes, against the synth's level and the channel's noise), and
-//     its onset, where the model's tails (and before the first fit, its
-//     shares) restart.
+//     the strobes, against the synth's level and the channel's noise, or
+//     a preamble's flags that the RateFinder sees at this rate, whatever
+//     the level), and its onset, where the model's tails (and before the
+//     first fit, its shares) restart.
 //  4. ChannelModel::Predict: the final bits' share of the last two strobes.
 //  5. PairDetector: a_(n-1) from the pair of bits that fits y_(n-1) and y_n
 //     best, one bit late.
@@ -23,14 +24,20 @@
 // The signal model is in rx/robust/pulse.hpp. Work per sample: one 8-tap
 // filter and a compare; per half bit one cubic interpolation; per bit the
 // four pair costs (without branches: the bits are random), three tail
-// filters and 13-coefficient LMS. No allocation.
+// filters and 13-coefficient LMS; per 64 samples the rate finder's word.
+// No allocation but a few bytes at each preamble found.
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
+#include "rx/rate_finder.hpp"
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/design.hpp"
 #include "rx/robust/frame_layer.hpp"
@@ -53,6 +60,9 @@ struct RobustReceiverState {
     double midValue = 0.0;   // y at the last midpoint
     double previousY = 0.0;  // y at the last strobe
     double olderY = 0.0;     // y at the strobe before
+    // Flags at the receiver's rate open the squelch (Squelch::FlagsFound).
+    RateFinder flags;
+    std::int32_t wordFill = 0;  // samples into the finder's current word of 64
 
     bool operator==(const RobustReceiverState&) const = default;
 };
@@ -125,7 +135,31 @@ private:
         // alias the members.
         robust::FrameLayer<LineSink> localDecoder(sink_, decoder);
         RobustReceiverState s = state;
-        for (Sample sample : samples) Step(s, localDecoder, toLevel(sample));
+        // The finder takes the samples word by word as they are counted from
+        // the first, and its verdict applies from the end of its word: where
+        // the squelch opens does not depend on how the input is cut.
+        std::array<std::uint8_t, 64> eightBit{};
+        while (!samples.empty()) {
+            const auto count = std::min<std::size_t>(samples.size(), 64 - static_cast<std::size_t>(s.wordFill));
+            const std::span<const Sample> part = samples.first(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const double x = toLevel(part[i]);
+                Step(s, localDecoder, x);
+                // The finder slices against its own DC level, so the sign of a
+                // quiet signal survives in 8 bits.
+                if constexpr (!std::is_same_v<Sample, std::uint8_t>)
+                    eightBit[i] = static_cast<std::uint8_t>(std::clamp(std::floor(x + kZeroLevel), 0.0, 255.0));
+            }
+            if constexpr (std::is_same_v<Sample, std::uint8_t>)
+                s.flags.Find(part);
+            else
+                s.flags.Find(std::span<const std::uint8_t>(eightBit.data(), count));
+            s.wordFill = static_cast<std::int32_t>((s.wordFill + count) % 64);
+            for (const RateFinder::Preamble& preamble : s.flags.found)
+                if (preamble.samplesPerBit == s.interpolator.samplesPerBit) s.squelch.FlagsFound();
+            s.flags.found.clear();
+            samples = samples.subspan(count);
+        }
         static_cast<robust::FrameLayerState&>(decoder) = localDecoder;
         state = s;
     }

@@ -90,6 +90,17 @@ struct Squelch {
         return verdict;
     }
 
+    // A preamble's flags at this rate (RateFinder): a signal known by its
+    // structure, whatever its level, even with no quiet before it to take
+    // the floor from. The floor is put 6 dB under it, so that the squelch
+    // opens at the next strobe and stays open while the signal lasts.
+    void FlagsFound()
+    {
+        if (!squelched) return;
+        floor = bitsMeasured < kFloorBits ? level / kOpenRatio : std::min(floor, level / kOpenRatio);
+        bitsMeasured = kFloorBits;
+    }
+
     // P's amplitude against the synth's signal.
     double RelativeLevel() const { return std::sqrt(power / design.strobePower); }
 

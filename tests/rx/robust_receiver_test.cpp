@@ -136,16 +136,19 @@ TEST(RobustReceiver, DeliversTheRowsAtAnyInputLevel)
 {
     // A quiet input, cut to 8 bits or taken whole as 16-bit or float
     // samples: the squelch judges the signal against the channel's noise,
-    // not against the synth's level.
+    // not against the synth's level; and with no quiet before it to judge
+    // by, by its preamble's flags.
     enum class Format { kUnsigned8, kSigned16, kFloat };
     struct Level {
         double gain;
         Format format;
+        bool quietFirst = true;
     };
     for (const Level level : {Level{0.1, Format::kUnsigned8}, Level{0.01, Format::kSigned16},
-                              Level{0.01, Format::kFloat}}) {
+                              Level{0.01, Format::kFloat}, Level{0.01, Format::kSigned16, false}}) {
         for (std::int32_t samplesPerBit : kRates) {
-            const Broadcast b = Transmit(samplesPerBit, 2, 9);
+            Broadcast b = Transmit(samplesPerBit, 2, 9);
+            if (!level.quietFirst) b.samples.erase(b.samples.begin(), b.samples.begin() + 1000);
             const ChannelSettings channel{.snrDb = 25.0, .gain = level.gain};
             LineRecorder sink;
             RobustReceiver<LineRecorder> receiver(sink);
