@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/picture.hpp"
+#include "rx/line_code.hpp"
 
 struct FrameDecoderState {
     std::uint32_t descramblerRegister = 0;
@@ -32,27 +33,16 @@ public:
     // One recovered channel bit per bit period.
     void DecodeBit(std::int32_t bit) { CountRun(Descramble(bit)); }
 
-    // r(n) ^ r(n-12) ^ r(n-17): the line level, whatever the polarity.
+    // The line level, whatever the polarity.
     std::int32_t Descramble(std::int32_t bit)
     {
         descramblerRegister = (descramblerRegister << 1) | (bit != 0 ? 1u : 0u);
-        return static_cast<std::int32_t>((descramblerRegister ^ (descramblerRegister >> 12) ^
-                                          (descramblerRegister >> 17)) & 1u);
+        return line_code::Level(descramblerRegister);
     }
 
-    // NRZI by runs. The level changes at random, so this has no branch: a
-    // run that goes on ends as a run of 0, which adds nothing.
-    void CountRun(std::int32_t level)
-    {
-        const std::int32_t changed = -static_cast<std::int32_t>(level != previousLevel);  // all ones or 0
-        const std::int32_t ended = runLength & changed;
-        // Every length above 7 means the same; stop at 8 so silence cannot
-        // overflow the count.
-        const std::int32_t longer = runLength + static_cast<std::int32_t>(runLength < 8);
-        runLength = (1 & changed) | (longer & ~changed);
-        previousLevel = level;
-        EndRun(ended);
-    }
+    // NRZI by runs. Every length above 7 means the same; the count stops at
+    // 8 so that silence cannot overflow it.
+    void CountRun(std::int32_t level) { EndRun(line_code::EndedRun(level, previousLevel, runLength, 8)); }
 
     // A run of n equal levels is n - 1 ones and the 0 of the change ending
     // it; 6 is five ones and a stuffed 0 (dropped), 7 a flag, which discards
@@ -61,7 +51,7 @@ public:
     void EndRun(std::int32_t n)
     {
         const std::int32_t index = static_cast<std::uint32_t>(n) > 8u ? 8 : n;
-        AddDataBits(kRunBits[index], kRunBitCount[index]);
+        AddDataBits(line_code::kRunBits[index], line_code::kRunBitCount[index]);
         if (n == 7) {
             byteRegister = 0;
             bitCount = 0;
@@ -97,10 +87,6 @@ public:
     }
 
 private:
-    // The data bits that a run of n (0 to 8) ends with, the first in bit 0.
-    static constexpr std::uint32_t kRunBits[9] = {0, 0, 1, 3, 7, 15, 31, 0, 0};
-    static constexpr std::int32_t kRunBitCount[9] = {0, 1, 2, 3, 4, 5, 5, 0, 0};
-
     // Adds count (0 to 5) data bits, the first in bit 0. Each enters
     // byteRegister at bit 7, moving the earlier ones toward bit 0; a
     // complete byte (at most one) goes to AssembleLine.

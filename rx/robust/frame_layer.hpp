@@ -39,6 +39,7 @@
 #include <cstdlib>
 
 #include "common/picture.hpp"
+#include "rx/line_code.hpp"
 
 namespace robust {
 
@@ -94,16 +95,7 @@ public:
     void DecodeBit(std::int32_t bit)
     {
         descramblerRegister = (descramblerRegister << 1) | (bit != 0 ? 1u : 0u);
-        const auto level = static_cast<std::int32_t>(
-            (descramblerRegister ^ (descramblerRegister >> 12) ^ (descramblerRegister >> 17)) & 1u);
-        // NRZI by runs, without a branch on the random level: a run that
-        // goes on ends as a run of 0, which adds nothing.
-        const std::int32_t changed = -static_cast<std::int32_t>(level != previousLevel);  // all ones or 0
-        const std::int32_t ended = runLength & changed;
-        const std::int32_t longer = runLength + static_cast<std::int32_t>(runLength < kLongestRun);
-        runLength = (1 & changed) | (longer & ~changed);
-        previousLevel = level;
-        EndRun(ended);
+        EndRun(line_code::EndedRun(line_code::Level(descramblerRegister), previousLevel, runLength, kLongestRun));
     }
 
     // A signal has begun (the squelch opened): its preamble starts here.
@@ -120,12 +112,6 @@ public:
     }
 
 private:
-    // The data bits that a run of n (0 to 8) ends with, the first in bit 0:
-    // n - 1 ones and the 0 of the change; 6 is five ones and a stuffed 0
-    // (dropped), 7 a flag, 0 (start-up) and 8 or more (invalid) nothing.
-    static constexpr std::uint32_t kRunBits[9] = {0, 0, 1, 3, 7, 15, 31, 0, 0};
-    static constexpr std::int32_t kRunBitCount[9] = {0, 1, 2, 3, 4, 5, 5, 0, 0};
-
     void EndRun(std::int32_t n)
     {
         if (n == 7) {
@@ -139,16 +125,17 @@ private:
             position += n;
             return;
         }
-        const std::int32_t count = kRunBitCount[n];
+        const std::int32_t count = line_code::kRunBitCount[n];
         const std::int32_t total = bitCount + count;
         if (total >= 8) {
             const std::int32_t fill = 8 - bitCount;
-            Byte(static_cast<std::uint8_t>((byteRegister >> fill) | (kRunBits[n] << (8 - fill))), position + fill);
+            Byte(static_cast<std::uint8_t>((byteRegister >> fill) | (line_code::kRunBits[n] << (8 - fill))),
+                 position + fill);
             const std::int32_t rest = total - 8;
-            byteRegister = static_cast<std::uint8_t>((kRunBits[n] >> fill) << (8 - rest));
+            byteRegister = static_cast<std::uint8_t>((line_code::kRunBits[n] >> fill) << (8 - rest));
             bitCount = rest;
         } else {
-            byteRegister = static_cast<std::uint8_t>((byteRegister >> count) | (kRunBits[n] << (8 - count)));
+            byteRegister = static_cast<std::uint8_t>((byteRegister >> count) | (line_code::kRunBits[n] << (8 - count)));
             bitCount = total;
         }
         position += count;
