@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "app/telvane_app.hpp"
+#include "telvane_app.hpp"
 
 namespace {
 

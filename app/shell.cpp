@@ -1,8 +1,9 @@
-#include "app/shell.hpp"
+#include "shell.hpp"
 
 #include <string>
 
-#include "common/command_codes.hpp"
+#include "capture_menu_items.hpp"
+#include "command_codes.hpp"
 
 void Shell::OnCreate(WindowHandle mainWindow)
 {
@@ -40,7 +41,11 @@ void Shell::OnTimer()
     parts_.ui.SetTitle(title);
 }
 
-void Shell::OnInitMenu(Ui& menu) { parts_.capture.CaptureInitMenu(menu); }
+void Shell::OnInitMenu(Ui& menu)
+{
+    CaptureMenuItems items(menu);
+    parts_.capture.CaptureInitMenu(items);
+}
 
 void Shell::OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
 {
@@ -61,12 +66,12 @@ void Shell::DispatchCommand(WindowHandle mainWindow, std::uintptr_t code, std::i
     case kVideoFormat: parts_.capture.CaptureFormatDialog(); break;
     case kVideoSource: parts_.capture.CaptureSourceDialog(); break;
     case kVideoDisplay: parts_.capture.CaptureDisplayDialog(); break;
-    case kSendNbtv: parts_.scheduler.ToggleSendNbtv(); break;
+    case kSendNbtv: ToggleSendNbtv(); break;
     case kAbout: parts_.windows.RunAboutBox(mainWindow); break;
     case kPortCom1:
     case kPortCom2:
-    case kPortNone: parts_.port.PortCommand(static_cast<std::int32_t>(code), parts_.scheduler); break;
-    case kReceive: parts_.audio.ToggleReceive(mainWindow); break;
+    case kPortNone: SelectPort(static_cast<std::int32_t>(code)); break;
+    case kReceive: ToggleReceive(mainWindow); break;
     case kBaud5500: SetBitRate(4, kBaud5500); break;
     case kBaud8250: SetBitRate(3, kBaud8250); break;
     case kBaud11000: SetBitRate(2, kBaud11000); break;
@@ -77,6 +82,32 @@ void Shell::DispatchCommand(WindowHandle mainWindow, std::uintptr_t code, std::i
         break;
     default: break;
     }
+}
+
+void Shell::ToggleSendNbtv()
+{
+    parts_.scheduler.ToggleSendNbtv();
+    // The port cannot be changed while transmitting.
+    const bool on = parts_.scheduler.transmitting == 1;
+    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
+        parts_.ui.EnableMenuItem(item, !on);
+    parts_.ui.CheckMenuItem(command::kSendNbtv, on);
+}
+
+void Shell::SelectPort(std::int32_t checkedItem)
+{
+    parts_.scheduler.SelectPort(checkedItem == command::kPortCom1 ? 1 : checkedItem == command::kPortCom2 ? 2 : 0);
+    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
+        parts_.ui.CheckMenuItem(item, item == checkedItem);
+}
+
+void Shell::ToggleReceive(WindowHandle mainWindow)
+{
+    AudioCapture<>& audio = parts_.audio;
+    audio.ToggleReceive();
+    parts_.ui.CheckMenuItem(command::kReceive, audio.receiveWanted == 1);
+    if (audio.receiveWanted == 1 && audio.receiverNotRunning != 0)
+        parts_.ui.Show(mainWindow, "could not start recording", "error");
 }
 
 void Shell::SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem)

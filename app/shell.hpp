@@ -6,16 +6,15 @@
 
 #include <cstdint>
 
-#include "capture/capture_control.hpp"
+#include "audio_capture.hpp"
+#include "capture_control.hpp"
 #include "common/samples.hpp"
-#include "common/shell_state.hpp"
-#include "platform/ui.hpp"
-#include "platform/window_events.hpp"
-#include "platform/window_system.hpp"
-#include "rx/audio_capture.hpp"
 #include "rx/switched_receiver.hpp"
-#include "tx/ptt_port.hpp"
-#include "tx/transmit_scheduler.hpp"
+#include "shell_state.hpp"
+#include "transmit_scheduler.hpp"
+#include "ui.hpp"
+#include "window_events.hpp"
+#include "window_system.hpp"
 
 class Shell : public WindowEvents {
 public:
@@ -32,7 +31,6 @@ public:
         SamplesPerBit& samplesPerBit;
         CaptureControl& capture;
         TransmitScheduler& scheduler;
-        PttPort& port;
         AudioCapture<>& audio;
         SwitchedReceiver<>& receiver;
     };
@@ -56,6 +54,9 @@ public:
     void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second) override;
 
 private:
+    void ToggleSendNbtv();
+    void SelectPort(std::int32_t checkedItem);
+    void ToggleReceive(WindowHandle mainWindow);
     void SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem);
 
     Parts parts_;

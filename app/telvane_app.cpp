@@ -1,15 +1,17 @@
-#include "app/telvane_app.hpp"
+#include "telvane_app.hpp"
 
-#include "platform/qt/window_registry.hpp"
+#include "telvane_menu.hpp"
+#include "window_registry.hpp"
 
 TelvaneApp::TelvaneApp()
-    : window_(std::make_unique<QtMainWindow>(messages_)),
-      audio_(soundInput_, *window_, samplesPerBit_, receiver_),
-      port_(serialPorts_, *window_),
+    : window_(std::make_unique<QtMainWindow>(messages_, kTelvaneMenu)),
+      audio_(soundInput_, samplesPerBit_, receiver_),
+      port_(serialPorts_),
       scheduler_(samplesPerBit_, port_, *window_, player_),
       frames_(state_, *window_, scheduler_),
-      capture_(capturePlatform_, *window_, state_, frames_),
-      shell_({*window_, *window_, state_, samplesPerBit_, capture_, scheduler_, port_, audio_, receiver_})
+      captureMenu_(*window_),
+      capture_(capturePlatform_, captureMenu_, *window_, *window_, state_, frames_),
+      shell_({*window_, *window_, state_, samplesPerBit_, capture_, scheduler_, audio_, receiver_})
 {
 }
 

@@ -6,23 +6,24 @@
 
 #include <memory>
 
-#include "platform/qt/main_window.hpp"
-#include "platform/qt/graph_window.hpp"
-#include "app/shell.hpp"
-#include "capture/capture_control.hpp"
-#include "capture/frame_handoff.hpp"
+#include "audio_capture.hpp"
+#include "capture_control.hpp"
+#include "capture_menu_items.hpp"
 #include "common/samples.hpp"
-#include "common/shell_state.hpp"
-#include "platform/qt/qt_capture.hpp"
-#include "platform/qt/qt_message_box.hpp"
-#include "platform/qt/qt_serial_ports.hpp"
-#include "platform/qt/qt_sound_input.hpp"
-#include "platform/qt/qt_sound_player.hpp"
-#include "rx/audio_capture.hpp"
+#include "frame_handoff.hpp"
+#include "graph_window.hpp"
+#include "main_window.hpp"
 #include "rx/picture_view.hpp"
+#include "ptt_port.hpp"
+#include "qt_capture.hpp"
+#include "qt_message_box.hpp"
+#include "qt_serial_ports.hpp"
+#include "qt_sound_input.hpp"
+#include "qt_sound_player.hpp"
 #include "rx/switched_receiver.hpp"
-#include "tx/ptt_port.hpp"
-#include "tx/transmit_scheduler.hpp"
+#include "shell.hpp"
+#include "shell_state.hpp"
+#include "transmit_scheduler.hpp"
 
 class TelvaneApp {
 public:
@@ -66,6 +67,7 @@ private:
     PttPort port_;
     TransmitScheduler scheduler_;
     FrameHandoff frames_;
+    CaptureMenuItems captureMenu_;
     CaptureControl capture_;
     Shell shell_;
     GraphWindow* graph_ = nullptr;  // a child of the main window

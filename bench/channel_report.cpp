@@ -34,14 +34,14 @@
 #include <utility>
 #include <vector>
 
-#include "bench/channel_sim.hpp"
+#include "channel_sim.hpp"
 #include "common/picture.hpp"
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/picture_sink.hpp"
 #include "rx/robust_receiver.hpp"
-#include "tools/recording_input.hpp"
+#include "recording_input.hpp"
 #include "tx/transmit_chain.hpp"
 
 namespace {

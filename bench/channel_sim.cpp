@@ -1,4 +1,4 @@
-#include "bench/channel_sim.hpp"
+#include "channel_sim.hpp"
 
 #include <samplerate.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/samples.hpp"
-#include "tools/recording_input.hpp"
+#include "recording_input.hpp"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/frame_reduction.hpp"
+#include "tx/frame_reduction.hpp"
 #include "common/picture.hpp"
 #include "common/samples.hpp"
 #include "rx/picture_view.hpp"

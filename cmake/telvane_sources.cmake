@@ -2,17 +2,17 @@
 # libFuzzer, kept here once for both builds. Set TELVANE_ROOT to the source
 # root before including it.
 set(TELVANE_MODEM_SOURCES
-    ${TELVANE_ROOT}/tx/wav_writer.cpp
-    ${TELVANE_ROOT}/rx/picture_view.cpp
-    ${TELVANE_ROOT}/rx/rate_finder.cpp
-    ${TELVANE_ROOT}/rx/robust/channel_model.cpp
-    ${TELVANE_ROOT}/rx/robust/design.cpp
-    ${TELVANE_ROOT}/rx/robust/matched_filter.cpp
-    ${TELVANE_ROOT}/rx/robust/pulse.cpp
-    ${TELVANE_ROOT}/rx/robust/squelch.cpp
-    ${TELVANE_ROOT}/rx/robust/timing_detector.cpp
-    ${TELVANE_ROOT}/rx/robust/timing_loop.cpp
-    ${TELVANE_ROOT}/capture/frame_reduction.cpp)
+    ${TELVANE_ROOT}/modem/tx/wav_writer.cpp
+    ${TELVANE_ROOT}/modem/tx/frame_reduction.cpp
+    ${TELVANE_ROOT}/modem/rx/picture_view.cpp
+    ${TELVANE_ROOT}/modem/rx/rate_finder.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/channel_model.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/design.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/matched_filter.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/pulse.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/squelch.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/timing_detector.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/timing_loop.cpp)
 set(TELVANE_CLI_IO_SOURCES
     ${TELVANE_ROOT}/tools/image_input.cpp
     ${TELVANE_ROOT}/tools/recording_input.cpp

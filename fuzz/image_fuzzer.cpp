@@ -14,7 +14,7 @@
 
 #include "fuzz/feedback.hpp"
 #include "fuzz/memory_file.hpp"
-#include "tools/image_input.hpp"
+#include "image_input.hpp"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "fuzz/feedback.hpp"
 #include "fuzz/memory_file.hpp"
-#include "tools/recording_input.hpp"
+#include "recording_input.hpp"
 
 namespace {
 

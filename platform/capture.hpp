@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/window_handle.hpp"
+#include "window_handle.hpp"
 
 // What the connected driver offers; non-zero means yes.
 struct CaptureDriverCaps {

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "platform/window_handle.hpp"
+#include "window_handle.hpp"
 
 class MessageBox {
 public:

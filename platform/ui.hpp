@@ -1,13 +1,15 @@
 #pragma once
-// The main window's user interface as the subsystems use it: its title,
-// menu items by command code, and modal message boxes (from any thread).
+// The main window's user interface as the program's menu logic uses it: its
+// title, menu items by command code, and modal message boxes (from any
+// thread).
 
 #include <cstdint>
 #include <string_view>
 
-#include "platform/message_box.hpp"
+#include "message_box.hpp"
+#include "window_title.hpp"
 
-class Ui : public MessageBox {
+class Ui : public MessageBox, public WindowTitle {
 public:
     virtual void CheckMenuItem(std::int32_t command, bool checked) = 0;
     // false grays the item.
@@ -16,5 +18,4 @@ public:
     // menu bar.
     virtual void AppendMenuItem(int popup, std::int32_t command, std::string_view text) = 0;
     virtual void DrawMenuBar() = 0;
-    virtual void SetTitle(std::string_view title) = 0;
 };

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "platform/ui.hpp"
-#include "platform/window_handle.hpp"
+#include "ui.hpp"
+#include "window_handle.hpp"
 
 class WindowEvents {
 public:

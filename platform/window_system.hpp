@@ -3,7 +3,7 @@
 // boxes: its timer, destroying the window, ending the message loop, and the
 // modal about box.
 
-#include "platform/window_handle.hpp"
+#include "window_handle.hpp"
 
 class WindowSystem {
 public:

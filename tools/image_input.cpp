@@ -1,4 +1,4 @@
-#include "tools/image_input.hpp"
+#include "image_input.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 #include <cstring>
 #include <vector>
 
-#include "capture/frame_reduction.hpp"
+#include "tx/frame_reduction.hpp"
 
 namespace {
 

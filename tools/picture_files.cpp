@@ -1,11 +1,11 @@
-#include "tools/picture_files.hpp"
+#include "picture_files.hpp"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "common/samples.hpp"
-#include "tools/progress_line.hpp"
-#include "tools/stop_signals.hpp"
+#include "progress_line.hpp"
+#include "stop_signals.hpp"
 
 const char* BitrateLabel(std::int32_t samplesPerBit)
 {

@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "rx/picture_sink.hpp"
-#include "tools/picture_output.hpp"
+#include "picture_output.hpp"
 
 class ProgressLine;
 

@@ -1,4 +1,4 @@
-#include "tools/picture_output.hpp"
+#include "picture_output.hpp"
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "tools/progress_line.hpp"
+#include "progress_line.hpp"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "tools/recording_input.hpp"
+#include "recording_input.hpp"
 
 #include <poll.h>
 #include <samplerate.h>

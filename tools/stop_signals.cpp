@@ -1,4 +1,4 @@
-#include "tools/stop_signals.hpp"
+#include "stop_signals.hpp"
 
 #include <signal.h>
 

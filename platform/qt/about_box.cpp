@@ -1,4 +1,4 @@
-#include "platform/qt/about_box.hpp"
+#include "about_box.hpp"
 
 #include <QMainWindow>
 

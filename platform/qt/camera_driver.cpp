@@ -1,4 +1,4 @@
-#include "platform/qt/camera_driver.hpp"
+#include "camera_driver.hpp"
 
 #include <algorithm>
 #include <tuple>
@@ -8,9 +8,9 @@
 #include <QPointer>
 #include <QVideoSink>
 
-#include "platform/qt/camera_source_dialog.hpp"
-#include "platform/qt/capture_window.hpp"
-#include "platform/qt/frame_layout.hpp"
+#include "camera_source_dialog.hpp"
+#include "capture_window.hpp"
+#include "frame_layout.hpp"
 
 namespace {
 

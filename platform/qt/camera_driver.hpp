@@ -15,7 +15,7 @@
 #include <QSize>
 #include <QVideoFrame>
 
-#include "platform/qt/qt_capture.hpp"
+#include "qt_capture.hpp"
 
 class QCamera;
 class QMediaCaptureSession;

@@ -1,4 +1,4 @@
-#include "platform/qt/camera_source_dialog.hpp"
+#include "camera_source_dialog.hpp"
 
 #include <algorithm>
 #include <vector>

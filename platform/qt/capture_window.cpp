@@ -1,4 +1,4 @@
-#include "platform/qt/capture_window.hpp"
+#include "capture_window.hpp"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "platform/qt/frame_layout.hpp"
+#include "frame_layout.hpp"
 
 std::size_t ToFrameLayout(const QImage& image, std::vector<std::uint8_t>& frame)
 {

@@ -1,4 +1,4 @@
-#include "platform/qt/graph_window.hpp"
+#include "graph_window.hpp"
 
 #include <QPainter>
 

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "platform/picture_surface.hpp"
+#include "rx/picture_surface.hpp"
 #include "rx/picture_view.hpp"
 
 class GraphWindow : public QWidget, public PictureWindow, private PixelSurface {

@@ -1,4 +1,4 @@
-#include "platform/qt/main_window.hpp"
+#include "main_window.hpp"
 
 #include <utility>
 #include <vector>
@@ -12,9 +12,8 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "platform/qt/about_box.hpp"
-#include "platform/qt/window_registry.hpp"
-#include "resources/telvane_menu.hpp"
+#include "about_box.hpp"
+#include "window_registry.hpp"
 
 namespace {
 
@@ -31,7 +30,7 @@ QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 }  // namespace
 
-QtMainWindow::QtMainWindow(MessageBox& messages) : messages_(messages)
+QtMainWindow::QtMainWindow(MessageBox& messages, std::span<const MenuEntry> menu) : messages_(messages)
 {
     setWindowTitle("Telvane App by QUOLTA");
     setWindowIcon(QIcon(":/telvane/telvane_icon.png"));
@@ -41,7 +40,7 @@ QtMainWindow::QtMainWindow(MessageBox& messages) : messages_(messages)
     white.setColor(QPalette::Window, Qt::white);
     client->setPalette(white);
     setCentralWidget(client);
-    BuildMenu();
+    BuildMenu(menu);
     move(kLeft, kTop);
     resize(kWidth, kHeight);
 }
@@ -66,12 +65,12 @@ void QtMainWindow::Create(WindowEvents& shell)
     shell.OnCreate(HandleOf(this));
 }
 
-void QtMainWindow::BuildMenu()
+void QtMainWindow::BuildMenu(std::span<const MenuEntry> menu)
 {
     // The pop-ups being filled, innermost last.
     std::vector<QMenu*> open;
     int topLevel = 0;
-    for (const MenuEntry& entry : kTelvaneMenu) {
+    for (const MenuEntry& entry : menu) {
         switch (entry.kind) {
         case MenuEntry::kPopup: {
             QMenu* popup = open.empty() ? menuBar()->addMenu(entry.text) : open.back()->addMenu(entry.text);

@@ -1,24 +1,26 @@
 #pragma once
-// The main window as a Qt widget: the menu built from the TELVANEMENU
-// table, menu items addressed by command code, the title, the timer, and
-// the window's events handed to the shell. Its central widget is the client
+// The main window as a Qt widget: the menu built from a menu table, menu
+// items addressed by command code, the title, the timer, and the window's
+// events handed to the shell. Its central widget is the client
 // area that the capture and picture windows sit in.
 
 #include <map>
+#include <span>
 
 #include <QMainWindow>
 
-#include "platform/ui.hpp"
-#include "platform/window_events.hpp"
-#include "platform/window_system.hpp"
+#include "menu_entry.hpp"
+#include "ui.hpp"
+#include "window_events.hpp"
+#include "window_system.hpp"
 
 class QAction;
 class QMenu;
 
 class QtMainWindow : public QMainWindow, public Ui, public WindowSystem {
 public:
-    // Builds the window and its menu; boxes go through messages.
-    explicit QtMainWindow(MessageBox& messages);
+    // Builds the window and its menu from the table; boxes go through messages.
+    QtMainWindow(MessageBox& messages, std::span<const MenuEntry> menu);
     ~QtMainWindow() override;
 
     // The creation sequence, with the shell that handles this window from now on.
@@ -58,7 +60,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void BuildMenu();
+    void BuildMenu(std::span<const MenuEntry> menu);
     QAction* AddItem(QMenu* menu, const char* text, std::int32_t command, bool checked);
     void Command(std::int32_t command);
 

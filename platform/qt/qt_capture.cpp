@@ -1,4 +1,4 @@
-#include "platform/qt/qt_capture.hpp"
+#include "qt_capture.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -9,11 +9,11 @@
 #include <QMediaDevices>
 #include <QWidget>
 
-#include "platform/qt/camera_driver.hpp"
-#include "platform/qt/capture_window.hpp"
-#include "platform/qt/frame_layout.hpp"
-#include "platform/qt/test_card.hpp"
-#include "platform/qt/window_registry.hpp"
+#include "camera_driver.hpp"
+#include "capture_window.hpp"
+#include "frame_layout.hpp"
+#include "test_card.hpp"
+#include "window_registry.hpp"
 
 namespace {
 

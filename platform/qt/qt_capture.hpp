@@ -31,7 +31,7 @@
 #include <QString>
 #include <QTimer>
 
-#include "platform/capture.hpp"
+#include "capture.hpp"
 
 class CaptureWindow;
 class QWidget;

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_message_box.hpp"
+#include "qt_message_box.hpp"
 
 #include <algorithm>
 #include <condition_variable>
@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "platform/qt/window_registry.hpp"
+#include "window_registry.hpp"
 
 // Shared with the queued requests, so that a request finishing on the GUI
 // thread never touches a waiter that has gone.

@@ -15,7 +15,7 @@
 
 #include <QPointer>
 
-#include "platform/message_box.hpp"
+#include "message_box.hpp"
 
 class QObject;
 class QString;

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_serial_ports.hpp"
+#include "qt_serial_ports.hpp"
 
 #include <algorithm>
 #include <charconv>

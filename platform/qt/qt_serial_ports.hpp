@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "platform/serial.hpp"
+#include "serial.hpp"
 
 class QtSerialPorts : public SerialPorts {
 public:

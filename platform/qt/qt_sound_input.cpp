@@ -1,4 +1,4 @@
-#include "platform/qt/qt_sound_input.hpp"
+#include "qt_sound_input.hpp"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

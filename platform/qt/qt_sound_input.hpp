@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/sound_input.hpp"
+#include "sound_input.hpp"
 
 class QAudioSource;
 class QIODevice;

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_sound_player.hpp"
+#include "qt_sound_player.hpp"
 
 #include <cmath>
 #include <cstdint>

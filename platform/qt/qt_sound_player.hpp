@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/sound_player.hpp"
+#include "sound_player.hpp"
 
 class QtSoundPlayer : public SoundPlayer {
 public:

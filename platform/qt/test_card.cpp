@@ -1,11 +1,11 @@
-#include "platform/qt/test_card.hpp"
+#include "test_card.hpp"
 
 #include <array>
 
 #include <QColor>
 #include <QRect>
 
-#include "platform/qt/capture_window.hpp"
+#include "capture_window.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <QSize>
 #include <QStringList>
 
-#include "platform/qt/qt_capture.hpp"
+#include "qt_capture.hpp"
 
 enum class TestPattern {
     ColourBars,    // eight bars of 20: white, yellow, cyan, green, magenta, red, blue, black

@@ -1,4 +1,4 @@
-#include "platform/qt/window_registry.hpp"
+#include "window_registry.hpp"
 
 #include <unordered_map>
 

@@ -3,7 +3,7 @@
 // of its own, never reused, and the number resolves back to the widget only
 // while it exists. Use on the user-interface thread only.
 
-#include "platform/window_handle.hpp"
+#include "window_handle.hpp"
 
 class QWidget;
 

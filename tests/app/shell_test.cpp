@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.hpp"
-#include "capture/frame_handoff.hpp"
-#include "common/command_codes.hpp"
+#include "capture_menu_items.hpp"
+#include "shell.hpp"
+#include "frame_handoff.hpp"
+#include "command_codes.hpp"
 #include "fakes/fake_capture.hpp"
 #include "fakes/fake_serial.hpp"
 #include "fakes/fake_sound_input.hpp"
@@ -60,12 +61,13 @@ protected:
     SamplesPerBit samplesPerBit{kInitialSamplesPerBit};
     PictureView view;
     SwitchedReceiver<> receiver{view};
-    AudioCapture<> audio{sound, ui, samplesPerBit, receiver};
-    PttPort port{ports, ui};
+    AudioCapture<> audio{sound, samplesPerBit, receiver};
+    PttPort port{ports};
     TransmitScheduler scheduler{samplesPerBit, port, ui, player, 0ms};
     FrameHandoff frames{state, ui, scheduler};
-    CaptureControl capture{platform, ui, state, frames};
-    Shell shell{{ui, windows, state, samplesPerBit, capture, scheduler, port, audio, receiver}};
+    CaptureMenuItems captureMenu{ui};
+    CaptureControl capture{platform, captureMenu, ui, ui, state, frames};
+    Shell shell{{ui, windows, state, samplesPerBit, capture, scheduler, audio, receiver}};
 };
 
 TEST_F(ShellTest, CreationSetsUpCaptureThenTheTimerThenRecording)
@@ -100,12 +102,19 @@ TEST_F(ShellTest, WithoutRecordingTheLevelLineReadsTheZeroLevelAndRxCanRetry)
     shell.OnTimer();
     EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128 - no sound input");
 
-    // The check mark stayed on: the first "RX" only removes it.
-    sound.devicepresent = true;
+    // The check mark stayed on: the first "RX" only removes it; the next
+    // tries again and, failing, says so.
     shell.DispatchCommand(mainWindow, command::kReceive, 0);
+    EXPECT_FALSE(ui.checked[command::kReceive]);
     EXPECT_EQ(sound.starts, 1);
     shell.DispatchCommand(mainWindow, command::kReceive, 0);
-    EXPECT_EQ(sound.starts, 2);
+    EXPECT_TRUE(ui.checked[command::kReceive]);
+    EXPECT_EQ(ui.Boxes().size(), 2u);
+    sound.devicepresent = true;
+    shell.DispatchCommand(mainWindow, command::kReceive, 0);
+    shell.DispatchCommand(mainWindow, command::kReceive, 0);
+    EXPECT_EQ(sound.starts, 3);
+    EXPECT_EQ(ui.Boxes().size(), 2u);
     EXPECT_EQ(audio.receiverNotRunning, 0);
     shell.OnTimer();
     EXPECT_EQ(ui.titles.back(), "dc-offset 128, max 128, min 128");
@@ -218,11 +227,17 @@ TEST_F(ShellTest, CommandsReachTheirSubsystemsAndOthersAreIgnored)
     shell.DispatchCommand(mainWindow, command::kPortCom2, 0);
     EXPECT_TRUE(ui.checked[command::kPortCom2]);
     EXPECT_FALSE(ui.checked[command::kPortNone]);
+    // While sending, the port cannot be changed.
     shell.DispatchCommand(mainWindow, command::kSendNbtv, 0);
     EXPECT_EQ(scheduler.transmitting, 1);
     EXPECT_TRUE(ui.checked[command::kSendNbtv]);
+    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
+        EXPECT_FALSE(ui.enabled[item]);
     shell.DispatchCommand(mainWindow, command::kSendNbtv, 0);
     EXPECT_EQ(scheduler.transmitting, 0);
+    EXPECT_FALSE(ui.checked[command::kSendNbtv]);
+    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
+        EXPECT_TRUE(ui.enabled[item]);
 }
 
 }  // namespace

@@ -20,9 +20,9 @@
 #include <QMessageBox>
 #include <QPointer>
 
-#include "app/telvane_app.hpp"
+#include "telvane_app.hpp"
 #include "support/qt_test_support.hpp"
-#include "common/command_codes.hpp"
+#include "command_codes.hpp"
 #include "support/recorded_rows.hpp"
 #include "support/working_directory.hpp"
 

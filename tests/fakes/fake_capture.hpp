@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fakes/call_log.hpp"
-#include "platform/capture.hpp"
+#include "capture.hpp"
 
 class FakeCapturePlatform : public CapturePlatform {
 public:

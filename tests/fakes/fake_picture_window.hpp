@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/picture_surface.hpp"
+#include "rx/picture_surface.hpp"
 #include "rx/picture_view.hpp"
 
 class FakePixelSurface : public PixelSurface {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial.hpp"
+#include "serial.hpp"
 
 class FakeSerialPorts : public SerialPorts {
 public:

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fakes/call_log.hpp"
-#include "platform/sound_input.hpp"
+#include "sound_input.hpp"
 
 class FakeSoundInput : public SoundInput {
 public:

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sound_player.hpp"
+#include "sound_player.hpp"
 
 class FakeSoundPlayer : public SoundPlayer {
 public:

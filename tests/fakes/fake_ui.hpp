@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fakes/call_log.hpp"
-#include "platform/ui.hpp"
+#include "ui.hpp"
 
 class FakeUi : public Ui {
 public:

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fakes/call_log.hpp"
-#include "platform/window_system.hpp"
+#include "window_system.hpp"
 
 class FakeWindowSystem : public WindowSystem {
 public:

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/message_box.hpp"
+#include "message_box.hpp"
 
 class RecordingMessageBox : public MessageBox {
 public:

@@ -14,13 +14,13 @@
 
 #include <QString>
 
-#include "common/command_codes.hpp"
+#include "command_codes.hpp"
 #include "fakes/fake_sound_player.hpp"
 #include "fakes/fake_ui.hpp"
-#include "platform/qt/qt_serial_ports.hpp"
+#include "qt_serial_ports.hpp"
 #include "support/working_directory.hpp"
-#include "tx/ptt_port.hpp"
-#include "tx/transmit_scheduler.hpp"
+#include "ptt_port.hpp"
+#include "transmit_scheduler.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -81,11 +81,11 @@ TEST_F(BadPortTest, TransmittingWithAPortThatIsNoSerialDeviceRunsUnkeyedAndSaysN
     DevicePorts ports("/dev/null");
     FakeUi ui;
     FakeSoundPlayer player;
-    PttPort port(ports, ui);
+    PttPort port(ports);
     SamplesPerBit samplesPerBit{4};
     {
         TransmitScheduler scheduler(samplesPerBit, port, ui, player, 0ms);
-        port.PortCommand(command::kPortCom1, scheduler);
+        scheduler.SelectPort(1);
         scheduler.ToggleSendNbtv();
         EXPECT_EQ(scheduler.transmitting, 1);
         EXPECT_FALSE(port.IsOpen());

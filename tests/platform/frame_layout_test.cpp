@@ -9,7 +9,7 @@
 #include <QColor>
 #include <QImage>
 
-#include "platform/qt/frame_layout.hpp"
+#include "frame_layout.hpp"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "platform/qt/qt_capture.hpp"
-#include "platform/qt/window_registry.hpp"
+#include "qt_capture.hpp"
+#include "window_registry.hpp"
 
 namespace {
 

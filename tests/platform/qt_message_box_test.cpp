@@ -16,8 +16,8 @@
 #include <QWidget>
 
 #include "support/qt_test_support.hpp"
-#include "platform/qt/qt_message_box.hpp"
-#include "platform/qt/window_registry.hpp"
+#include "qt_message_box.hpp"
+#include "window_registry.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <QSerialPortInfo>
 
-#include "platform/qt/qt_serial_ports.hpp"
+#include "qt_serial_ports.hpp"
 
 namespace {
 

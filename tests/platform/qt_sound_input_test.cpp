@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "fakes/fake_ui.hpp"
-#include "platform/qt/qt_sound_input.hpp"
-#include "platform/qt/qt_sound_player.hpp"
-#include "rx/audio_capture.hpp"
+#include "qt_sound_input.hpp"
+#include "qt_sound_player.hpp"
+#include "audio_capture.hpp"
 #include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 #include "support/line_recorder.hpp"
@@ -57,7 +57,7 @@ TEST(QtSoundInput, RecordsATransmissionFromTheLoopbackForTheReceiver)
     FakeUi ui;
     LineRecorder lines;
     ReceiveChain<LineRecorder> chain(lines);
-    AudioCapture<ReceiveChain<LineRecorder>> capture(input, ui, samplesPerBit, chain);
+    AudioCapture<ReceiveChain<LineRecorder>> capture(input, samplesPerBit, chain);
     ASSERT_EQ(capture.StartAudioCapture(), 0);
 
     // Poll every 200 ms; play once the source has begun to deliver (it may

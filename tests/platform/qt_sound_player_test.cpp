@@ -18,7 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/qt/qt_sound_player.hpp"
+#include "qt_sound_player.hpp"
 #include "tx/wav_writer.hpp"
 
 extern std::string loopbackProblem;  // test_main.cpp

@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QImage>
 
-#include "platform/qt/test_card.hpp"
+#include "test_card.hpp"
 
 namespace {
 

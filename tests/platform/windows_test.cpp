@@ -7,11 +7,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "platform/qt/about_box.hpp"
-#include "platform/qt/main_window.hpp"
-#include "platform/qt/graph_window.hpp"
+#include "about_box.hpp"
+#include "main_window.hpp"
+#include "graph_window.hpp"
 #include "support/qt_test_support.hpp"
-#include "common/command_codes.hpp"
+#include "command_codes.hpp"
+#include "telvane_menu.hpp"
 #include "fakes/recording_message_box.hpp"
 
 using namespace std::chrono_literals;
@@ -33,7 +34,7 @@ QStringList Entries(const QMenu* menu)
 TEST(MainWindowTest, TheMenuIsBuiltAsTabledWithItsStartingChecks)
 {
     RecordingMessageBox messages;
-    QtMainWindow window(messages);
+    QtMainWindow window(messages, kTelvaneMenu);
     EXPECT_EQ(window.windowTitle(), "Telvane App by QUOLTA");
 
     QStringList top;
@@ -58,7 +59,7 @@ TEST(MainWindowTest, TheMenuIsBuiltAsTabledWithItsStartingChecks)
 TEST(MainWindowTest, AppendedItemsGoAfterTheLastSeparatorAndChecksStayWithTheLogic)
 {
     RecordingMessageBox messages;
-    QtMainWindow window(messages);
+    QtMainWindow window(messages, kTelvaneMenu);
     window.AppendMenuItem(1, 150, "&0 Camera");
     window.AppendMenuItem(1, 152, "&2 Other");
     EXPECT_EQ(Entries(window.Popup(1)).mid(13), (QStringList{"-", "&0 Camera", "&2 Other"}));
@@ -97,7 +98,7 @@ TEST(AboutBoxTest, ShowsItsTextsAndOkEndsItWithOne)
 TEST(AboutBoxTest, OpensAtItsPlaceInTheOwnersClientAreaNotOverTheMenu)
 {
     RecordingMessageBox messages;
-    QtMainWindow window(messages);
+    QtMainWindow window(messages, kTelvaneMenu);
     window.show();
     AboutBox box(&window);
     WhenModalShows([](QDialog& dialog) { dialog.accept(); });

@@ -27,8 +27,8 @@
 #include "soak/process_figures.hpp"
 #include "support/recorded_rows.hpp"
 #include "support/working_directory.hpp"
-#include "tx/ptt_port.hpp"
-#include "tx/transmit_scheduler.hpp"
+#include "ptt_port.hpp"
+#include "transmit_scheduler.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -149,7 +149,7 @@ TEST_F(TransmitSoak, AThousandCyclesLeaveTwentyWholeFilesAndNoGrowth)
     SamplesPerBit samplesPerBit{4};
     FakeSerialPorts ports;
     FakeUi ui;
-    PttPort port{ports, ui};
+    PttPort port{ports};
     CheckingPlayer player(kCycles);
 
     const long descriptorsBefore = soak::OpenDescriptors();

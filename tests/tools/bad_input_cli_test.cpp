@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/picture.hpp"
-#include "tools/cli_test_support.hpp"
+#include "cli_test_support.hpp"
 #include "support/working_directory.hpp"
 
 namespace fs = std::filesystem;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/working_directory.hpp"
-#include "tools/image_input.hpp"
+#include "image_input.hpp"
 
 namespace {
 

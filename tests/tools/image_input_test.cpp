@@ -11,7 +11,7 @@
 #include <string>
 
 #include "support/working_directory.hpp"
-#include "tools/image_input.hpp"
+#include "image_input.hpp"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "capture/frame_reduction.hpp"
+#include "tx/frame_reduction.hpp"
 #include "common/picture.hpp"
 #include "common/samples.hpp"
-#include "tools/cli_test_support.hpp"
+#include "cli_test_support.hpp"
 #include "support/working_directory.hpp"
 #include "tx/transmit_chain.hpp"
 
