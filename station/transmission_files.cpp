@@ -18,6 +18,5 @@ std::string TransmissionFileName(std::int64_t number)
 WavResult TransmissionFiles::WriteNext(std::span<const std::uint8_t> samples)
 {
     fileCounter_ = fileCounter_ + 1 == kFileCount ? 0 : fileCounter_ + 1;
-    fileName_ = TransmissionFileName(fileCounter_);
-    return writer_.WriteWavFile(fileName_.c_str(), samples, kSampleRate);
+    return writer_.WriteWavFile(TransmissionFileName(fileCounter_).c_str(), samples, kSampleRate);
 }

@@ -17,11 +17,7 @@ public:
     // Moves on to the next name and writes the samples there.
     WavResult WriteNext(std::span<const std::uint8_t> samples);
 
-    // The name written last; empty before the first.
-    const std::string& LastName() const { return fileName_; }
-
 private:
     WavWriter writer_;
     std::int32_t fileCounter_ = 0;  // number of the file written last
-    std::string fileName_;
 };

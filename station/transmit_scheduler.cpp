@@ -125,11 +125,11 @@ std::int32_t TransmitScheduler::TransmitOnce()
     if (!sampleBuffer_) return 0;
 
     const std::size_t count = EncodeTransmission(chain_, *half, sampleBuffer_.get());
+    const std::span<const std::uint8_t> samples(sampleBuffer_.get(), count);
     // A failed write is shown, and holds the cycle while the box is open;
-    // the cycle then plays the file all the same.
-    if (const char* text = FailureBoxText(files_.WriteNext({sampleBuffer_.get(), count})))
-        boxes_.Show(owner, text, "Error");
-    const bool played = player_.PlaySync(files_.LastName());
+    // the transmission then goes out all the same.
+    if (const char* text = FailureBoxText(files_.WriteNext(samples))) boxes_.Show(owner, text, "Error");
+    const bool played = player_.PlaySync(samples, kSampleRate);
     soundOutputLost_.store(!played);
     unplayed_ = played ? std::chrono::microseconds(0)
                        : std::chrono::microseconds(static_cast<std::int64_t>(count) * 1'000'000 / kSampleRate);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
-#include <optional>
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -12,7 +11,6 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QMediaDevices>
 #include <QTimer>
 
@@ -22,57 +20,6 @@ struct Sound {
     QAudioFormat format;
     QByteArray samples;
 };
-
-std::uint32_t Le(const QByteArray& bytes, qsizetype at, int size)
-{
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
-    return value;
-}
-
-// The "fmt " and "data" chunks of a RIFF WAVE file; nothing for anything else.
-std::optional<Sound> ReadWave(const std::string& fileName)
-{
-    QFile file(QString::fromStdString(fileName));
-    // Far beyond any transmission (15 s of 8-bit audio is 330,750 bytes).
-    constexpr qint64 largest = 256 << 20;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > largest) return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") return std::nullopt;
-
-    std::optional<Sound> sound;
-    bool haveFormat = false;
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        const QByteArray id = bytes.mid(at, 4);
-        const qsizetype size = Le(bytes, at + 4, 4);
-        const qsizetype body = at + 8;
-        if (id == "fmt " && size >= 16 && body + 16 <= bytes.size()) {
-            const auto tag = Le(bytes, body, 2);
-            const auto channels = static_cast<int>(Le(bytes, body + 2, 2));
-            const auto rate = static_cast<int>(Le(bytes, body + 4, 4));
-            const auto bits = Le(bytes, body + 14, 2);
-            QAudioFormat format;
-            if (tag == 1 && bits == 8) format.setSampleFormat(QAudioFormat::UInt8);
-            else if (tag == 1 && bits == 16) format.setSampleFormat(QAudioFormat::Int16);
-            else if (tag == 1 && bits == 32) format.setSampleFormat(QAudioFormat::Int32);
-            else if (tag == 3 && bits == 32) format.setSampleFormat(QAudioFormat::Float);
-            else return std::nullopt;
-            if (channels < 1 || rate < 1) return std::nullopt;
-            format.setChannelCount(channels);
-            format.setSampleRate(rate);
-            sound = Sound{format, {}};
-            haveFormat = true;
-        } else if (id == "data" && haveFormat) {
-            // A truncated data chunk plays what there is.
-            sound->samples = bytes.mid(body, std::min(size, bytes.size() - body));
-            const int frame = sound->format.bytesPerFrame();
-            sound->samples.truncate(sound->samples.size() / frame * frame);
-            return sound->samples.isEmpty() ? std::nullopt : sound;
-        }
-        at = body + size + (size & 1);  // chunks are padded to even length
-    }
-    return std::nullopt;
-}
 
 // The default sound: 150 ms of 880 Hz, unsigned 8-bit mono at 22050 Hz.
 Sound Alert()
@@ -100,14 +47,20 @@ QtSoundPlayer::QtSoundPlayer()
     QMediaDevices::defaultAudioOutput();
 }
 
-bool QtSoundPlayer::PlaySync(const std::string& fileName)
+bool QtSoundPlayer::PlaySync(std::span<const std::uint8_t> samples, int sampleRate)
 {
     if (shutDown_) return true;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) return false;
 
-    Sound sound = ReadWave(fileName).value_or(Sound{});
-    if (sound.samples.isEmpty() || !device.isFormatSupported(sound.format)) sound = Alert();
+    // The samples are only read, and outlive the call.
+    Sound sound;
+    sound.format.setSampleFormat(QAudioFormat::UInt8);
+    sound.format.setChannelCount(1);
+    sound.format.setSampleRate(sampleRate);
+    sound.samples = QByteArray::fromRawData(reinterpret_cast<const char*>(samples.data()),
+                                            static_cast<qsizetype>(samples.size()));
+    if (sound.samples.isEmpty() || sampleRate < 1 || !device.isFormatSupported(sound.format)) sound = Alert();
     if (!device.isFormatSupported(sound.format)) return false;
     const qint64 duration = sound.format.durationForBytes(static_cast<qint32>(sound.samples.size()));
 

@@ -1,11 +1,12 @@
 #pragma once
-// Plays RIFF WAVE files (PCM, 8/16/32-bit integer or 32-bit float) through
-// the default audio output with a QAudioSink made on the calling thread,
-// which needs no event loop of its own: PlaySync runs a local one.
+// Plays 8-bit samples through the default audio output with a QAudioSink
+// made on the calling thread, which needs no event loop of its own:
+// PlaySync runs a local one.
 // Make it on the GUI thread after the QApplication exists.
 
 #include <atomic>
-#include <string>
+#include <cstdint>
+#include <span>
 
 #include "sound_player.hpp"
 
@@ -13,7 +14,7 @@ class QtSoundPlayer : public SoundPlayer {
 public:
     QtSoundPlayer();
 
-    bool PlaySync(const std::string& fileName) override;
+    bool PlaySync(std::span<const std::uint8_t> samples, int sampleRate) override;
     void Shutdown() override;
 
 private:

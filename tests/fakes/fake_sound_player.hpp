@@ -1,16 +1,13 @@
 #pragma once
-// Records every file played, with its contents at the time and when it was
-// played. Playback can be held: PlaySync then blocks until released, as a
-// sound that is still playing does.
+// Records every sound played, with its samples and when it was played.
+// Playback can be held: PlaySync then blocks until released, as a sound
+// that is still playing does.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
-#include <string>
+#include <span>
 #include <vector>
 
 #include "sound_player.hpp"
@@ -18,20 +15,15 @@
 class FakeSoundPlayer : public SoundPlayer {
 public:
     struct Played {
-        std::string fileName;
-        std::vector<std::uint8_t> contents;
+        std::vector<std::uint8_t> samples;
+        int sampleRate = 0;
         std::chrono::steady_clock::time_point start;
     };
 
-    bool PlaySync(const std::string& fileName) override
+    bool PlaySync(std::span<const std::uint8_t> samples, int sampleRate) override
     {
-        std::vector<std::uint8_t> contents;
-        if (std::filesystem::is_regular_file(fileName)) {
-            std::ifstream file(fileName, std::ios::binary);
-            contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-        }
         std::unique_lock lock(mutex_);
-        played_.push_back({fileName, std::move(contents), std::chrono::steady_clock::now()});
+        played_.push_back({{samples.begin(), samples.end()}, sampleRate, std::chrono::steady_clock::now()});
         ++playing_;
         if (playing_ > mostAtOnce_) mostAtOnce_ = playing_;
         changed_.notify_all();

@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include "qt_sound_player.hpp"
-#include "tx/wav_writer.hpp"
 
 extern std::string loopbackProblem;  // test_main.cpp
 
@@ -39,11 +38,6 @@ std::vector<std::uint8_t> Tone(double hz, int count)
 }
 
 // A file as the transmitter writes it.
-void WriteWav(const fs::path& path, const std::vector<std::uint8_t>& samples)
-{
-    ASSERT_EQ(WavWriter().WriteWavFile(path.c_str(), samples, rate), WavResult::Written);
-}
-
 // Mean amplitude of one frequency over samples[first, last), measured in
 // blocks of 40 ms (Goertzel) so that separate bursts do not cancel out.
 double Level(const std::vector<std::uint8_t>& samples, std::size_t first, std::size_t last, double hz)
@@ -144,14 +138,14 @@ protected:
     // What the loopback has recorded since the test began.
     std::vector<std::uint8_t> Recorded() const { return recorder_.Since(recordedBefore_); }
 
-    // Plays fileName on a thread of its own, as the transmitter does, and
+    // Plays the samples on a thread of its own, as the transmitter does, and
     // returns how long the call took in seconds.
-    double PlayOnThread(const std::string& fileName)
+    double PlayOnThread(const std::vector<std::uint8_t>& samples, int sampleRate = rate)
     {
         double seconds = 0;
         std::thread thread([&] {
             const auto start = Clock::now();
-            player_.PlaySync(fileName);
+            player_.PlaySync(samples, sampleRate);
             seconds = std::chrono::duration<double>(Clock::now() - start).count();
         });
         thread.join();
@@ -178,12 +172,9 @@ protected:
     QtSoundPlayer player_;
 };
 
-TEST_F(QtSoundPlayerTest, PlaysTheWholeFileAndReturnsOnlyWhenItHasEnded)
+TEST_F(QtSoundPlayerTest, PlaysTheWholeSoundAndReturnsOnlyWhenItHasEnded)
 {
-    const auto wav = (dir_ / "tone.wav").string();
-    WriteWav(wav, Tone(1000, rate));  // 1 s
-
-    const double seconds = PlayOnThread(wav);
+    const double seconds = PlayOnThread(Tone(1000, rate));  // 1 s
     const auto recorded = Recorded();
 
     EXPECT_GE(seconds, 0.95);
@@ -196,13 +187,10 @@ TEST_F(QtSoundPlayerTest, PlaysTheWholeFileAndReturnsOnlyWhenItHasEnded)
     EXPECT_GT(Level(recorded, first, last, 1000), 10 * Level(recorded, first, last, 880));
 }
 
-TEST_F(QtSoundPlayerTest, AFileThatCannotBeReadGivesTheShortAlert)
+TEST_F(QtSoundPlayerTest, NoSamplesOrNoRateGiveTheShortAlert)
 {
-    const auto garbage = (dir_ / "garbage.wav").string();
-    std::ofstream(garbage) << "not a wave file at all";
-
-    PlayOnThread((dir_ / "missing.wav").string());
-    PlayOnThread(garbage);
+    PlayOnThread({});
+    PlayOnThread(Tone(1000, rate), 0);
     const auto recorded = Recorded();
 
     // Two bursts of 880 Hz of about 150 ms each. A sine is beyond the
@@ -217,14 +205,12 @@ TEST_F(QtSoundPlayerTest, AFileThatCannotBeReadGivesTheShortAlert)
 
 TEST_F(QtSoundPlayerTest, ShutdownCutsTheSoundShortAndSilencesLaterCalls)
 {
-    const auto wav = (dir_ / "tone.wav").string();
-    WriteWav(wav, Tone(1000, rate));
-
-    std::thread playing([&] { player_.PlaySync(wav); });
+    const auto tone = Tone(1000, rate);
+    std::thread playing([&] { player_.PlaySync(tone, rate); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     player_.Shutdown();
     playing.join();
-    PlayOnThread(wav);
+    PlayOnThread(tone);
     const auto recorded = Recorded();
 
     const auto [first, last] = Sounding(recorded);

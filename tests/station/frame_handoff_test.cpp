@@ -107,9 +107,9 @@ TEST_F(FrameCallbackTest, WhileTransmittingTheReducedFrameGoesOutOwnedByTheCaptu
     ReceiveChain<LineRecorder> receiver(heard);
     receiver.SetSamplesPerBit(4);
     const auto sounds = player.Sounds();
-    receiver.Receive(std::span(sounds[0].contents).subspan(44));
+    receiver.Receive(sounds[0].samples);
     heard.lines.clear();
-    receiver.Receive(std::span(sounds[1].contents).subspan(44));
+    receiver.Receive(sounds[1].samples);
     ASSERT_GE(heard.lines.size(), 60u);
     for (int r = 0; r < kPictureHeight - 1; ++r) EXPECT_EQ(heard.lines[1 + r], handoff.reducedPicture[r]) << r;
 
