@@ -3,12 +3,13 @@
 // unsigned 8-bit mono samples (3 s at 22050 samples/s).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 constexpr std::uint32_t kCaptureRingSize = 66150;
 
-// A locked range of the ring: the second region is non-empty only when the
-// range wraps past the end.
+// A range of the ring: the second region is non-empty only when the range
+// wraps past the end.
 struct CaptureRegions {
     std::span<const std::uint8_t> first;
     std::span<const std::uint8_t> second;
@@ -22,8 +23,10 @@ public:
     virtual bool Start() = 0;
     // Stops recording and releases the device and the ring.
     virtual void Stop() = 0;
-    // The offset up to which the ring holds complete samples.
-    virtual bool ReadPosition(std::uint32_t& position) = 0;
-    virtual bool Lock(std::uint32_t offset, std::uint32_t bytes, CaptureRegions& regions) = 0;
-    virtual void Unlock(const CaptureRegions& regions) = 0;
+    // The offset up to which the ring holds complete samples; nothing once
+    // the device has stopped giving it.
+    virtual std::optional<std::uint32_t> WritePosition() = 0;
+    // The bytes from offset on, read in place until the next call on the
+    // input; nothing when there is no such range.
+    virtual std::optional<CaptureRegions> Regions(std::uint32_t offset, std::uint32_t bytes) = 0;
 };

@@ -5,6 +5,7 @@
 // thread only.
 
 #include <cstdint>
+#include <optional>
 
 #include "common/samples.hpp"
 #include "rx/switched_receiver.hpp"
@@ -30,22 +31,22 @@ public:
     void StopAudioCapture() { input_.Stop(); }
 
     // Hands on every sample recorded since the last poll. A failed position
-    // or lock hands on nothing; the next poll starts from the same offset.
+    // or range hands on nothing; the next poll starts from the same offset.
     void PollAudioCapture()
     {
         receiver_.SetSamplesPerBit(samplesPerBit_.load(std::memory_order_relaxed));
-        std::uint32_t position = 0;
-        positionFailed_ = !input_.ReadPosition(position);
+        const std::optional<std::uint32_t> written = input_.WritePosition();
+        positionFailed_ = !written;
         if (positionFailed_) return;
+        const std::uint32_t position = *written;
         // More than a whole ring since the last poll is lost without notice.
         const std::uint32_t count =
             position >= lastReadOffset ? position - lastReadOffset : kCaptureRingSize - lastReadOffset + position;
-        CaptureRegions regions;
-        if (!input_.Lock(lastReadOffset, count, regions)) return;
+        const std::optional<CaptureRegions> regions = input_.Regions(lastReadOffset, count);
+        if (!regions) return;
         lastReadOffset = position;
-        receiver_.Receive(regions.first);
-        receiver_.Receive(regions.second);
-        input_.Unlock(regions);
+        receiver_.Receive(regions->first);
+        receiver_.Receive(regions->second);
     }
 
     // The "RX" menu command. A failed start leaves receiving wanted, so the

@@ -51,6 +51,9 @@ void QtSoundInput::Stop()
 void QtSoundInput::Drain()
 {
     if (device_ == nullptr) return;
+    // One readAll, then copied: reading the source straight into the ring,
+    // in pieces cut at the ring's end, garbled the samples (Qt 6.4 on
+    // PulseAudio).
     const QByteArray data = device_->readAll();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.constData());
     std::size_t left = static_cast<std::size_t>(data.size());
@@ -63,20 +66,18 @@ void QtSoundInput::Drain()
     }
 }
 
-bool QtSoundInput::ReadPosition(std::uint32_t& position)
+std::optional<std::uint32_t> QtSoundInput::WritePosition()
 {
     // A source that has stopped by itself (its server gone) gives nothing more.
-    if (!source_ || source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) return false;
+    if (!source_ || source_->error() != QAudio::NoError || source_->state() == QAudio::StoppedState) return {};
     Drain();
-    position = writePosition_;
-    return true;
+    return writePosition_;
 }
 
-bool QtSoundInput::Lock(std::uint32_t offset, std::uint32_t bytes, CaptureRegions& regions)
+std::optional<CaptureRegions> QtSoundInput::Regions(std::uint32_t offset, std::uint32_t bytes)
 {
-    if (ring_.empty() || offset >= kCaptureRingSize || bytes > kCaptureRingSize) return false;
+    if (ring_.empty() || offset >= kCaptureRingSize || bytes > kCaptureRingSize) return {};
     const std::uint32_t first = std::min(bytes, kCaptureRingSize - offset);
-    regions.first = std::span<const std::uint8_t>(ring_).subspan(offset, first);
-    regions.second = std::span<const std::uint8_t>(ring_).subspan(0, bytes - first);
-    return true;
+    return CaptureRegions{std::span<const std::uint8_t>(ring_).subspan(offset, first),
+                          std::span<const std::uint8_t>(ring_).subspan(0, bytes - first)};
 }

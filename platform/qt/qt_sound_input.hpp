@@ -2,7 +2,7 @@
 // Records the default input device with a QAudioSource (unsigned 8-bit mono,
 // 22050 samples/s) into a looping ring of 66,150 bytes. Lives on the GUI
 // thread: what the source has delivered is moved into the ring as it
-// arrives and again just before each read position is given.
+// arrives and again just before each write position is given.
 
 #include <QObject>
 #include <memory>
@@ -20,9 +20,8 @@ public:
 
     bool Start() override;
     void Stop() override;
-    bool ReadPosition(std::uint32_t& position) override;
-    bool Lock(std::uint32_t offset, std::uint32_t bytes, CaptureRegions& regions) override;
-    void Unlock(const CaptureRegions&) override {}
+    std::optional<std::uint32_t> WritePosition() override;
+    std::optional<CaptureRegions> Regions(std::uint32_t offset, std::uint32_t bytes) override;
 
 private:
     void Drain();

@@ -3,7 +3,9 @@
 // write position, wrapping, as the device would. Position and lock can be
 // made to fail, and starts can be refused (no device).
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -29,21 +31,18 @@ public:
         running = false;
         ring.clear();
     }
-    bool ReadPosition(std::uint32_t& position) override
+    std::optional<std::uint32_t> WritePosition() override
     {
-        position = writePosition;
-        return !failPosition;
+        if (failPosition) return {};
+        return writePosition;
     }
-    bool Lock(std::uint32_t offset, std::uint32_t bytes, CaptureRegions& regions) override
+    std::optional<CaptureRegions> Regions(std::uint32_t offset, std::uint32_t bytes) override
     {
-        if (failLock) return false;
+        if (failRegions) return {};
         const std::uint32_t first = std::min(bytes, kCaptureRingSize - offset);
-        regions.first = std::span<const std::uint8_t>(ring).subspan(offset, first);
-        regions.second = std::span<const std::uint8_t>(ring).subspan(0, bytes - first);
-        ++locked;
-        return true;
+        return CaptureRegions{std::span<const std::uint8_t>(ring).subspan(offset, first),
+                              std::span<const std::uint8_t>(ring).subspan(0, bytes - first)};
     }
-    void Unlock(const CaptureRegions&) override { --locked; }
 
     void Record(std::span<const std::uint8_t> samples)
     {
@@ -55,12 +54,11 @@ public:
 
     bool devicepresent = true;
     bool failPosition = false;
-    bool failLock = false;
+    bool failRegions = false;
     CallLog* log = nullptr;
     bool running = false;
     int starts = 0;
     int stops = 0;
-    int locked = 0;  // regions locked and not unlocked
     std::vector<std::uint8_t> ring;
     std::uint32_t writePosition = 0;
 };
