@@ -1,12 +1,14 @@
 #include "capture_menu_items.hpp"
 
-#include <string>
+#include <cstdio>
 
 #include "command_codes.hpp"
 
 void CaptureMenuItems::AddDriver(int index, std::string_view name)
 {
-    ui_.AppendMenuItem(kOptionsPopup, command::kFirstDriver + index, "&" + std::to_string(index) + " " + std::string(name));
+    char item[CapturePlatform::kDriverNameSize + 16];
+    std::snprintf(item, sizeof item, "&%d %.*s", index, static_cast<int>(name.size()), name.data());
+    ui_.AppendMenuItem(kOptionsPopup, command::kFirstDriver + index, item);
 }
 
 void CaptureMenuItems::CheckDriver(int index, bool checked) { ui_.CheckMenuItem(command::kFirstDriver + index, checked); }

@@ -32,7 +32,7 @@ void Shell::OnClose(WindowHandle mainWindow)
 void Shell::OnTimer()
 {
     if (parts_.audio.receiverNotRunning == 0) parts_.audio.PollAudioCapture();
-    parts_.receiver.FormatLevels(parts_.state.statusText, sizeof parts_.state.statusText);
+    parts_.state.SetStatusText(parts_.receiver.LevelLine());
     parts_.scheduler.UpdateKeying();
     // A lost sound device is said in the title for as long as it lasts.
     std::string title = parts_.state.statusText;

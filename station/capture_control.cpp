@@ -1,6 +1,6 @@
 #include "capture_control.hpp"
 
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -144,7 +144,7 @@ std::int32_t CaptureControl::CaptureErrorCallback(WindowHandle window, std::int3
 {
     if (shell_.mainWindow == nullptr) return 0;
     if (number != 0) {
-        std::snprintf(shell_.statusText, sizeof shell_.statusText, "Error# %d", static_cast<int>(number));
+        shell_.SetStatusText("Error# " + std::to_string(number));
         boxes_.ShowExclamation(window, text, shell_.statusText);
     }
     return 1;
@@ -157,9 +157,9 @@ std::int32_t CaptureControl::CaptureStatusCallback(WindowHandle, std::int32_t nu
     ++statusCallCount;
     if (shell_.mainWindow == nullptr) return 0;
 
-    // snprintf cuts a long platform text to fit the buffer.
-    std::snprintf(shell_.statusText, sizeof shell_.statusText, "Status# %d: Call %d: %.*s", static_cast<int>(number),
-                  static_cast<int>(statusCallCount), static_cast<int>(text.size()), text.data());
+    // A long platform text is cut with the line.
+    shell_.SetStatusText("Status# " + std::to_string(number) + ": Call " + std::to_string(statusCallCount) + ": " +
+                         std::string(text));
     title_.SetTitle(shell_.statusText);
     return 1;
 }

@@ -1,7 +1,5 @@
 #include "frame_handoff.hpp"
 
-#include <cstdio>
-
 #include "tx/frame_reduction.hpp"
 
 FrameHandoff::FrameHandoff(ShellState& shell, WindowTitle& title, TransmitScheduler& scheduler)
@@ -13,7 +11,7 @@ std::int32_t FrameHandoff::FrameCallback(WindowHandle window, const VideoHeader&
 {
     if (shell_.mainWindow == nullptr) return 0;
     if (header.dwBufferLength != kFrameBytes) {
-        std::snprintf(shell_.statusText, sizeof shell_.statusText, "Set Capture to 160 * 120, 24bit color");
+        shell_.SetStatusText("Set Capture to 160 * 120, 24bit color");
         title_.SetTitle(shell_.statusText);
         return 1;
     }

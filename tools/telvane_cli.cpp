@@ -301,16 +301,16 @@ struct DecodeOptions {
     std::filesystem::path directory;
 };
 
-// Each receiver's level line (FormatLevelLine).
+// Each receiver's level line.
 template <class Sink>
-int FormatLevels(const ReceiveChain<Sink>& receiver, char* out, std::size_t size)
+std::string LevelLineOf(const ReceiveChain<Sink>& receiver)
 {
-    return FormatLevelLine(receiver.tracker, out, size);
+    return LevelLine(receiver.tracker);
 }
 template <class Sink>
-int FormatLevels(const RobustReceiver<Sink>& receiver, char* out, std::size_t size)
+std::string LevelLineOf(const RobustReceiver<Sink>& receiver)
 {
-    return FormatLevelLine(receiver.Levels(), out, size);
+    return LevelLine(receiver.Levels());
 }
 
 // The chosen receiver, telling the picture files the rate it is set to. A
@@ -423,10 +423,8 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
     pictures.EndOfInput();
     if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
 
-    char levels[64];
-    FormatLevels(station.receiver, levels, sizeof levels);
     std::printf("%ld picture%s, %ld lines\n%s\n", pictures.Pictures(), pictures.Pictures() == 1 ? "" : "s",
-                pictures.Lines(), levels);
+                pictures.Lines(), LevelLineOf(station.receiver).c_str());
     if (!follow && input.finder.Count(options.samplesPerBit) == 0) {
         for (const BitRate& rate : kBitRates) {
             if (input.finder.Count(rate.samplesPerBit) == 0) continue;

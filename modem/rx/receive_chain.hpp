@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 
 #include "rx/bit_clock.hpp"
 #include "rx/frame_decoder.hpp"
@@ -49,8 +50,10 @@ private:
 
 // "dc-offset %3d, max %3d, min %3d", each value truncated toward zero.
 template <class Tracker>
-int FormatLevelLine(const Tracker& tracker, char* out, std::size_t size)
+std::string LevelLine(const Tracker& tracker)
 {
-    return std::snprintf(out, size, "dc-offset %3d, max %3d, min %3d", static_cast<int>(tracker.dcLevel),
-                         static_cast<int>(tracker.peakLevel), static_cast<int>(tracker.troughLevel));
+    char line[64];  // room for three values of any int
+    std::snprintf(line, sizeof line, "dc-offset %3d, max %3d, min %3d", static_cast<int>(tracker.dcLevel),
+                  static_cast<int>(tracker.peakLevel), static_cast<int>(tracker.troughLevel));
+    return line;
 }

@@ -67,7 +67,7 @@ struct RobustReceiverState {
     bool operator==(const RobustReceiverState&) const = default;
 };
 
-// "dc-offset / max / min" for FormatLevelLine: the baseline and the two
+// "dc-offset / max / min" for LevelLine: the baseline and the two
 // levels that steady runs of either bit would settle on, in sample levels.
 struct RobustLevels {
     double dcLevel;

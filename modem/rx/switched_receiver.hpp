@@ -89,11 +89,8 @@ public:
         robust.Receive(samples);
     }
 
-    // The selected receiver's level line (FormatLevelLine).
-    int FormatLevels(char* out, std::size_t size) const
-    {
-        return robustWanted_ ? FormatLevelLine(robust.Levels(), out, size) : FormatLevelLine(exact.tracker, out, size);
-    }
+    // The selected receiver's level line.
+    std::string LevelLine() const { return robustWanted_ ? ::LevelLine(robust.Levels()) : ::LevelLine(exact.tracker); }
 
 private:
     LineSink& sink_;

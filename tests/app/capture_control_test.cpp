@@ -240,7 +240,7 @@ TEST_F(CaptureControlTest, StatusLinesAreCountedFromTheStartButShownOnlyOnceTheM
 
     // A long platform text is cut to the 200-character buffer.
     EXPECT_EQ(platform.FireStatus(8, std::string(500, 'x')), 1);
-    EXPECT_EQ(ui.titles.back().size(), ShellState::kStatusTextSize - 1);
+    EXPECT_EQ(ui.titles.back().size(), ShellState::kStatusTextLimit);
     EXPECT_EQ(ui.titles.back().substr(0, 19), "Status# 8: Call 4: ");
 }
 

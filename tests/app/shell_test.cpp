@@ -139,9 +139,7 @@ TEST_F(ShellTest, EachTickPollsTheRecordingIntoTheReceiverThenShowsTheLevels)
     ReceiveChain<> other(otherView);
     other.SetSamplesPerBit(4);
     other.Receive(loud);
-    char expected[ShellState::kStatusTextSize];
-    FormatLevelLine(other.tracker, expected, sizeof expected);
-    EXPECT_EQ(ui.titles.back(), expected);
+    EXPECT_EQ(ui.titles.back(), LevelLine(other.tracker));
 }
 
 TEST_F(ShellTest, TheBitRateItemsSetSamplesPerBitAndMoveTheCheck)

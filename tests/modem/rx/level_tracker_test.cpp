@@ -18,12 +18,7 @@ struct SlicedBits {
 };
 using Tracker = LevelTracker<SlicedBits>;
 
-std::string ReadOut(const Tracker& tracker)
-{
-    char text[64];
-    FormatLevelLine(tracker, text, sizeof text);
-    return text;
-}
+std::string ReadOut(const Tracker& tracker) { return LevelLine(tracker); }
 
 TEST(LevelTracker, FirstSampleFromTheInitialState)
 {
