@@ -8,21 +8,21 @@ void CaptureMenuItems::AddDriver(int index, std::string_view name)
 {
     char item[CapturePlatform::kDriverNameSize + 16];
     std::snprintf(item, sizeof item, "&%d %.*s", index, static_cast<int>(name.size()), name.data());
-    ui_.AppendMenuItem(kOptionsPopup, command::kFirstDriver + index, item);
+    ui_.AppendMenuItem(kOptionsPopup, Id(Command::FirstDriver) + index, item);
 }
 
-void CaptureMenuItems::CheckDriver(int index, bool checked) { ui_.CheckMenuItem(command::kFirstDriver + index, checked); }
+void CaptureMenuItems::CheckDriver(int index, bool checked) { ui_.CheckMenuItem(Id(Command::FirstDriver) + index, checked); }
 
 void CaptureMenuItems::OfferFeatures(const CaptureDriverCaps& caps)
 {
-    ui_.EnableMenuItem(command::kOverlay, caps.fHasOverlay != 0);
-    ui_.EnableMenuItem(command::kVideoFormat, caps.fHasDlgVideoFormat != 0);
-    ui_.EnableMenuItem(command::kVideoSource, caps.fHasDlgVideoSource != 0);
-    ui_.EnableMenuItem(command::kVideoDisplay, caps.fHasDlgVideoDisplay != 0);
+    ui_.EnableMenuItem(Id(Command::Overlay), caps.fHasOverlay != 0);
+    ui_.EnableMenuItem(Id(Command::VideoFormat), caps.fHasDlgVideoFormat != 0);
+    ui_.EnableMenuItem(Id(Command::VideoSource), caps.fHasDlgVideoSource != 0);
+    ui_.EnableMenuItem(Id(Command::VideoDisplay), caps.fHasDlgVideoDisplay != 0);
 }
 
 void CaptureMenuItems::CheckPreviewAndOverlay(bool preview, bool overlay)
 {
-    ui_.CheckMenuItem(command::kPreview, preview);
-    ui_.CheckMenuItem(command::kOverlay, overlay);
+    ui_.CheckMenuItem(Id(Command::Preview), preview);
+    ui_.CheckMenuItem(Id(Command::Overlay), overlay);
 }

@@ -3,23 +3,26 @@
 
 #include <cstdint>
 
-namespace command {
-constexpr std::int32_t kExit = 104;
-constexpr std::int32_t kPreview = 131;
-constexpr std::int32_t kOverlay = 132;
-constexpr std::int32_t kVideoFormat = 134;
-constexpr std::int32_t kVideoSource = 135;
-constexpr std::int32_t kVideoDisplay = 136;
-constexpr std::int32_t kSendNbtv = 140;
-constexpr std::int32_t kFirstDriver = 150;  // to 153
-constexpr std::int32_t kAbout = 191;
-constexpr std::int32_t kPortCom1 = 40009;
-constexpr std::int32_t kPortCom2 = 40010;
-constexpr std::int32_t kPortNone = 40011;
-constexpr std::int32_t kReceive = 40015;
-constexpr std::int32_t kBaud5500 = 40017;
-constexpr std::int32_t kBaud8250 = 40018;
-constexpr std::int32_t kBaud11000 = 40019;
-// Beyond the original menu: the choice between the exact and the robust receiver.
-constexpr std::int32_t kRobustReceiver = 40020;
-}  // namespace command
+enum class Command : std::int32_t {
+    Exit = 104,
+    Preview = 131,
+    Overlay = 132,
+    VideoFormat = 134,
+    VideoSource = 135,
+    VideoDisplay = 136,
+    SendNbtv = 140,
+    FirstDriver = 150,  // to 153, one per capture driver
+    About = 191,
+    PortCom1 = 40009,
+    PortCom2 = 40010,
+    PortNone = 40011,
+    Receive = 40015,
+    Baud5500 = 40017,
+    Baud8250 = 40018,
+    Baud11000 = 40019,
+    // Beyond the original menu: the choice between the exact and the robust receiver.
+    RobustReceiver = 40020,
+};
+
+// The code a menu item carries.
+constexpr std::int32_t Id(Command command) { return static_cast<std::int32_t>(command); }

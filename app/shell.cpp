@@ -52,33 +52,34 @@ void Shell::OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t
     parts_.capture.CaptureForwardPalette(message, first, second);
 }
 
-void Shell::DispatchCommand(WindowHandle mainWindow, std::uintptr_t code, std::intptr_t)
+void Shell::DispatchCommand(WindowHandle mainWindow, std::int32_t code)
 {
-    using namespace command;
-    if (code >= kFirstDriver && code < kFirstDriver + CapturePlatform::kDriverCount) {
-        parts_.capture.CaptureSelectDriver(mainWindow, static_cast<int>(code - kFirstDriver));
+    const std::int32_t firstDriver = Id(Command::FirstDriver);
+    if (code >= firstDriver && code < firstDriver + CapturePlatform::kDriverCount) {
+        parts_.capture.CaptureSelectDriver(mainWindow, code - firstDriver);
         return;
     }
-    switch (code) {
-    case kExit: parts_.windows.DestroyWindow(mainWindow); break;
-    case kPreview: parts_.capture.CaptureTogglePreview(); break;
-    case kOverlay: parts_.capture.CaptureToggleOverlay(); break;
-    case kVideoFormat: parts_.capture.CaptureFormatDialog(); break;
-    case kVideoSource: parts_.capture.CaptureSourceDialog(); break;
-    case kVideoDisplay: parts_.capture.CaptureDisplayDialog(); break;
-    case kSendNbtv: ToggleSendNbtv(); break;
-    case kAbout: parts_.windows.RunAboutBox(mainWindow); break;
-    case kPortCom1:
-    case kPortCom2:
-    case kPortNone: SelectPort(static_cast<std::int32_t>(code)); break;
-    case kReceive: ToggleReceive(mainWindow); break;
-    case kBaud5500: SetBitRate(4, kBaud5500); break;
-    case kBaud8250: SetBitRate(3, kBaud8250); break;
-    case kBaud11000: SetBitRate(2, kBaud11000); break;
-    case kRobustReceiver:
+    // Any other code matches nothing.
+    switch (static_cast<Command>(code)) {
+    case Command::Exit: parts_.windows.DestroyWindow(mainWindow); break;
+    case Command::Preview: parts_.capture.CaptureTogglePreview(); break;
+    case Command::Overlay: parts_.capture.CaptureToggleOverlay(); break;
+    case Command::VideoFormat: parts_.capture.CaptureFormatDialog(); break;
+    case Command::VideoSource: parts_.capture.CaptureSourceDialog(); break;
+    case Command::VideoDisplay: parts_.capture.CaptureDisplayDialog(); break;
+    case Command::SendNbtv: ToggleSendNbtv(); break;
+    case Command::About: parts_.windows.RunAboutBox(mainWindow); break;
+    case Command::PortCom1: SelectPort(Command::PortCom1, 1); break;
+    case Command::PortCom2: SelectPort(Command::PortCom2, 2); break;
+    case Command::PortNone: SelectPort(Command::PortNone, 0); break;
+    case Command::Receive: ToggleReceive(mainWindow); break;
+    case Command::Baud5500: SetBitRate(4, Command::Baud5500); break;
+    case Command::Baud8250: SetBitRate(3, Command::Baud8250); break;
+    case Command::Baud11000: SetBitRate(2, Command::Baud11000); break;
+    case Command::RobustReceiver:
         // Takes effect at the next poll; both receivers keep running.
         parts_.receiver.SetRobust(!parts_.receiver.Robust());
-        parts_.ui.CheckMenuItem(kRobustReceiver, parts_.receiver.Robust());
+        Check(Command::RobustReceiver, parts_.receiver.Robust());
         break;
     default: break;
     }
@@ -89,31 +90,29 @@ void Shell::ToggleSendNbtv()
     parts_.scheduler.ToggleSendNbtv();
     // The port cannot be changed while transmitting.
     const bool on = parts_.scheduler.transmitting == 1;
-    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
-        parts_.ui.EnableMenuItem(item, !on);
-    parts_.ui.CheckMenuItem(command::kSendNbtv, on);
+    for (Command item : {Command::PortCom1, Command::PortCom2, Command::PortNone}) parts_.ui.EnableMenuItem(Id(item), !on);
+    Check(Command::SendNbtv, on);
 }
 
-void Shell::SelectPort(std::int32_t checkedItem)
+void Shell::SelectPort(Command chosen, std::int32_t portSelection)
 {
-    parts_.scheduler.SelectPort(checkedItem == command::kPortCom1 ? 1 : checkedItem == command::kPortCom2 ? 2 : 0);
-    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
-        parts_.ui.CheckMenuItem(item, item == checkedItem);
+    parts_.scheduler.SelectPort(portSelection);
+    for (Command item : {Command::PortCom1, Command::PortCom2, Command::PortNone}) Check(item, item == chosen);
 }
 
 void Shell::ToggleReceive(WindowHandle mainWindow)
 {
     AudioCapture<>& audio = parts_.audio;
     audio.ToggleReceive();
-    parts_.ui.CheckMenuItem(command::kReceive, audio.receiveWanted == 1);
+    Check(Command::Receive, audio.receiveWanted == 1);
     if (audio.receiveWanted == 1 && audio.receiverNotRunning != 0)
         parts_.ui.Show(mainWindow, "could not start recording", "error");
 }
 
-void Shell::SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem)
+void Shell::SetBitRate(std::int32_t samplesPerBit, Command chosen)
 {
     parts_.samplesPerBit.store(samplesPerBit, std::memory_order_relaxed);
-    for (std::int32_t item : {command::kBaud5500, command::kBaud8250, command::kBaud11000}) {
-        parts_.ui.CheckMenuItem(item, item == checkedItem);
-    }
+    for (Command item : {Command::Baud5500, Command::Baud8250, Command::Baud11000}) Check(item, item == chosen);
 }
+
+void Shell::Check(Command item, bool checked) { parts_.ui.CheckMenuItem(Id(item), checked); }

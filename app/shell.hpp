@@ -8,6 +8,7 @@
 
 #include "audio_capture.hpp"
 #include "capture_control.hpp"
+#include "command_codes.hpp"
 #include "common/samples.hpp"
 #include "rx/switched_receiver.hpp"
 #include "shell_state.hpp"
@@ -49,15 +50,14 @@ public:
     void OnInitMenu(Ui& menu) override;
     void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second) override;
 
-    // The whole first message parameter is the command code: a non-zero
-    // high half matches nothing.
-    void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second) override;
+    void DispatchCommand(WindowHandle mainWindow, std::int32_t command) override;
 
 private:
     void ToggleSendNbtv();
-    void SelectPort(std::int32_t checkedItem);
+    void SelectPort(Command chosen, std::int32_t portSelection);
     void ToggleReceive(WindowHandle mainWindow);
-    void SetBitRate(std::int32_t samplesPerBit, std::int32_t checkedItem);
+    void SetBitRate(std::int32_t samplesPerBit, Command chosen);
+    void Check(Command item, bool checked);
 
     Parts parts_;
 };

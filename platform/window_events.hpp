@@ -21,6 +21,6 @@ public:
     virtual void OnTimer() = 0;
     virtual void OnInitMenu(Ui& menu) = 0;
     virtual void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second) = 0;
-    // The whole first message parameter is the command code.
-    virtual void DispatchCommand(WindowHandle mainWindow, std::uintptr_t command, std::intptr_t second) = 0;
+    // A menu item was chosen: its command code.
+    virtual void DispatchCommand(WindowHandle mainWindow, std::int32_t command) = 0;
 };

@@ -104,7 +104,7 @@ void QtMainWindow::Command(std::int32_t command)
     // A click toggles a checkable action by itself; the check marks belong
     // to the logic, so the old state is put back first.
     if (QAction* item = Item(command); item && item->isCheckable()) item->setChecked(checked_[command]);
-    if (shell_) shell_->DispatchCommand(HandleOf(this), static_cast<std::uintptr_t>(command), 0);
+    if (shell_) shell_->DispatchCommand(HandleOf(this), command);
 }
 
 QAction* QtMainWindow::Item(std::int32_t command) const

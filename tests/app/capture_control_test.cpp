@@ -128,7 +128,7 @@ TEST_F(CaptureControlTest, WithoutDriversOrWindowNothingIsConnectedAndTheItemsAr
                 EXPECT_EQ(call.find("preview"), std::string::npos) << call;
             }
         }
-        for (int item : {command::kOverlay, command::kVideoFormat, command::kVideoSource, command::kVideoDisplay}) {
+        for (int item : {Id(Command::Overlay), Id(Command::VideoFormat), Id(Command::VideoSource), Id(Command::VideoDisplay)}) {
             EXPECT_FALSE(ui.enabled.at(item)) << item;
         }
         EXPECT_EQ(ui.appended.size(), withWindow ? 0u : 1u);
@@ -153,7 +153,7 @@ TEST_F(CaptureControlTest, ChoosingAnotherDriverConnectsRefreshesAndPlacesIt)
     platform.drivers[1]->width = 320;
     platform.drivers[1]->height = 240;
     CreateAsMainWindowDoes();
-    EXPECT_TRUE(ui.enabled[command::kVideoFormat]);
+    EXPECT_TRUE(ui.enabled[Id(Command::VideoFormat)]);
     log.Clear();
 
     control.CaptureSelectDriver(mainWindow, 1);
@@ -218,11 +218,11 @@ TEST_F(CaptureControlTest, PreviewAndOverlayToggleFromAFreshStatusAndTheMenuFoll
     control.CaptureTogglePreview();
     control.CaptureToggleOverlay();
     EXPECT_EQ(log.Calls(), (Calls{"get status", "preview off", "get status", "overlay on"}));
-    EXPECT_FALSE(ui.checked.contains(command::kPreview));
+    EXPECT_FALSE(ui.checked.contains(Id(Command::Preview)));
 
     control.CaptureInitMenu(menu);
-    EXPECT_FALSE(ui.checked[command::kPreview]);
-    EXPECT_TRUE(ui.checked[command::kOverlay]);
+    EXPECT_FALSE(ui.checked[Id(Command::Preview)]);
+    EXPECT_TRUE(ui.checked[Id(Command::Overlay)]);
 }
 
 TEST_F(CaptureControlTest, StatusLinesAreCountedFromTheStartButShownOnlyOnceTheMainWindowExists)

@@ -104,15 +104,15 @@ TEST_F(ShellTest, WithoutRecordingTheLevelLineReadsTheZeroLevelAndRxCanRetry)
 
     // The check mark stayed on: the first "RX" only removes it; the next
     // tries again and, failing, says so.
-    shell.DispatchCommand(mainWindow, command::kReceive, 0);
-    EXPECT_FALSE(ui.checked[command::kReceive]);
+    shell.DispatchCommand(mainWindow, Id(Command::Receive));
+    EXPECT_FALSE(ui.checked[Id(Command::Receive)]);
     EXPECT_EQ(sound.starts, 1);
-    shell.DispatchCommand(mainWindow, command::kReceive, 0);
-    EXPECT_TRUE(ui.checked[command::kReceive]);
+    shell.DispatchCommand(mainWindow, Id(Command::Receive));
+    EXPECT_TRUE(ui.checked[Id(Command::Receive)]);
     EXPECT_EQ(ui.Boxes().size(), 2u);
     sound.devicepresent = true;
-    shell.DispatchCommand(mainWindow, command::kReceive, 0);
-    shell.DispatchCommand(mainWindow, command::kReceive, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::Receive));
+    shell.DispatchCommand(mainWindow, Id(Command::Receive));
     EXPECT_EQ(sound.starts, 3);
     EXPECT_EQ(ui.Boxes().size(), 2u);
     EXPECT_EQ(audio.receiverNotRunning, 0);
@@ -148,24 +148,24 @@ TEST_F(ShellTest, TheBitRateItemsSetSamplesPerBitAndMoveTheCheck)
     const struct {
         std::int32_t item;
         std::int32_t samplesPerBit;
-    } rates[] = {{command::kBaud8250, 3}, {command::kBaud11000, 2}, {command::kBaud5500, 4}};
+    } rates[] = {{Id(Command::Baud8250), 3}, {Id(Command::Baud11000), 2}, {Id(Command::Baud5500), 4}};
     for (const auto& rate : rates) {
-        shell.DispatchCommand(mainWindow, static_cast<std::uintptr_t>(rate.item), 0);
+        shell.DispatchCommand(mainWindow, rate.item);
         EXPECT_EQ(samplesPerBit.load(), rate.samplesPerBit);
-        for (std::int32_t item : {command::kBaud5500, command::kBaud8250, command::kBaud11000}) {
+        for (std::int32_t item : {Id(Command::Baud5500), Id(Command::Baud8250), Id(Command::Baud11000)}) {
             EXPECT_EQ(ui.checked[item], item == rate.item) << rate.item << " " << item;
         }
     }
     // The receiver follows at its next poll.
-    shell.DispatchCommand(mainWindow, command::kBaud8250, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::Baud8250));
     shell.OnTimer();
     EXPECT_EQ(receiver.exact.clock.phaseIncrement, 100.0 / 3);
 
     // "Robust receiver" switches which receiver feeds the picture, and back.
     for (bool robust : {true, false}) {
-        shell.DispatchCommand(mainWindow, command::kRobustReceiver, 0);
+        shell.DispatchCommand(mainWindow, Id(Command::RobustReceiver));
         EXPECT_EQ(receiver.Robust(), robust);
-        EXPECT_EQ(ui.checked[command::kRobustReceiver], robust);
+        EXPECT_EQ(ui.checked[Id(Command::RobustReceiver)], robust);
     }
 }
 
@@ -173,7 +173,7 @@ TEST_F(ShellTest, ExitDestroysAtOnceWhileTheCloseBoxStopsEverythingFirst)
 {
     Create();
     log.Clear();
-    shell.DispatchCommand(mainWindow, command::kExit, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::Exit));
     EXPECT_EQ(log.Calls(), (Calls{"destroy main window"}));
 
     log.Clear();
@@ -201,40 +201,40 @@ TEST_F(ShellTest, CommandsReachTheirSubsystemsAndOthersAreIgnored)
     Create();
 
     log.Clear();
-    shell.DispatchCommand(mainWindow, (std::uintptr_t{1} << 16) | command::kExit, 0);
-    shell.DispatchCommand(mainWindow, (std::uintptr_t{1} << 16) | command::kBaud11000, 0);
-    shell.DispatchCommand(mainWindow, 0, 0);
-    shell.DispatchCommand(mainWindow, 154, 0);
-    shell.DispatchCommand(mainWindow, 149, 0);
+    shell.DispatchCommand(mainWindow, (1 << 16) | Id(Command::Exit));
+    shell.DispatchCommand(mainWindow, (1 << 16) | Id(Command::Baud11000));
+    shell.DispatchCommand(mainWindow, 0);
+    shell.DispatchCommand(mainWindow, 154);
+    shell.DispatchCommand(mainWindow, 149);
     EXPECT_TRUE(log.Calls().empty());
     EXPECT_EQ(samplesPerBit.load(), 4);
 
-    shell.DispatchCommand(mainWindow, command::kPreview, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::Preview));
     EXPECT_EQ(After("get status"), (Calls{"preview off"}));
-    shell.DispatchCommand(mainWindow, command::kFirstDriver + 1, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::FirstDriver) + 1);
     EXPECT_TRUE(log.Contains("connect 1"));
-    shell.DispatchCommand(mainWindow, command::kAbout, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::About));
     EXPECT_EQ(windows.aboutOwner, mainWindow);
     shell.OnInitMenu(ui);
-    EXPECT_TRUE(ui.checked[command::kPreview]);  // the new driver's refresh turned preview on
+    EXPECT_TRUE(ui.checked[Id(Command::Preview)]);  // the new driver's refresh turned preview on
     shell.OnMoveOrResize();
     EXPECT_EQ(log.Calls().back(), "move 10,10 160x120");
     shell.OnPalette(0x030F, 0, 0);
     EXPECT_EQ(log.Calls().back(), "palette 783 0 0");
 
-    shell.DispatchCommand(mainWindow, command::kPortCom2, 0);
-    EXPECT_TRUE(ui.checked[command::kPortCom2]);
-    EXPECT_FALSE(ui.checked[command::kPortNone]);
+    shell.DispatchCommand(mainWindow, Id(Command::PortCom2));
+    EXPECT_TRUE(ui.checked[Id(Command::PortCom2)]);
+    EXPECT_FALSE(ui.checked[Id(Command::PortNone)]);
     // While sending, the port cannot be changed.
-    shell.DispatchCommand(mainWindow, command::kSendNbtv, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::SendNbtv));
     EXPECT_EQ(scheduler.transmitting, 1);
-    EXPECT_TRUE(ui.checked[command::kSendNbtv]);
-    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
+    EXPECT_TRUE(ui.checked[Id(Command::SendNbtv)]);
+    for (std::int32_t item : {Id(Command::PortCom1), Id(Command::PortCom2), Id(Command::PortNone)})
         EXPECT_FALSE(ui.enabled[item]);
-    shell.DispatchCommand(mainWindow, command::kSendNbtv, 0);
+    shell.DispatchCommand(mainWindow, Id(Command::SendNbtv));
     EXPECT_EQ(scheduler.transmitting, 0);
-    EXPECT_FALSE(ui.checked[command::kSendNbtv]);
-    for (std::int32_t item : {command::kPortCom1, command::kPortCom2, command::kPortNone})
+    EXPECT_FALSE(ui.checked[Id(Command::SendNbtv)]);
+    for (std::int32_t item : {Id(Command::PortCom1), Id(Command::PortCom2), Id(Command::PortNone)})
         EXPECT_TRUE(ui.enabled[item]);
 }
 

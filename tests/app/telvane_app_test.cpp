@@ -64,13 +64,13 @@ TEST_F(TelvaneAppTest, StartsOnTheTestCardWithTheLevelLineInTheTitle)
     app.Start();
     QtMainWindow& window = app.MainWindow();
 
-    QAction* card = window.Item(command::kFirstDriver);
+    QAction* card = window.Item(Id(Command::FirstDriver));
     ASSERT_NE(card, nullptr);
     EXPECT_TRUE(card->text().startsWith("&0 Test card")) << card->text().toStdString();
     EXPECT_TRUE(card->isChecked());
-    EXPECT_EQ(window.Item(command::kFirstDriver + 1), nullptr);
-    EXPECT_FALSE(window.Item(command::kOverlay)->isEnabled());
-    EXPECT_TRUE(window.Item(command::kVideoFormat)->isEnabled());
+    EXPECT_EQ(window.Item(Id(Command::FirstDriver) + 1), nullptr);
+    EXPECT_FALSE(window.Item(Id(Command::Overlay))->isEnabled());
+    EXPECT_TRUE(window.Item(Id(Command::VideoFormat))->isEnabled());
 
     EXPECT_TRUE(WaitUntil([&] { return window.windowTitle().startsWith("dc-offset "); }, 2s))
         << window.windowTitle().toStdString();
@@ -80,10 +80,10 @@ TEST_F(TelvaneAppTest, StartsOnTheTestCardWithTheLevelLineInTheTitle)
     EXPECT_EQ(app.Frames().reducedPicture, Picture{});
 
     // The bit rate items, through the real menu.
-    window.Item(command::kBaud11000)->trigger();
+    window.Item(Id(Command::Baud11000))->trigger();
     EXPECT_EQ(app.BitRate().load(), 2);
-    EXPECT_TRUE(window.Item(command::kBaud11000)->isChecked());
-    EXPECT_FALSE(window.Item(command::kBaud5500)->isChecked());
+    EXPECT_TRUE(window.Item(Id(Command::Baud11000))->isChecked());
+    EXPECT_FALSE(window.Item(Id(Command::Baud5500))->isChecked());
 
     // The close box runs the close sequence, which takes the capture window down.
     window.close();
@@ -98,8 +98,8 @@ std::vector<PictureLine> TransmitAndReceive(TelvaneApp& app)
 {
     // A new recording stream takes a moment before the server delivers to it.
     RunEvents(3s);
-    app.MainWindow().Item(command::kSendNbtv)->trigger();
-    EXPECT_TRUE(app.MainWindow().Item(command::kSendNbtv)->isChecked());
+    app.MainWindow().Item(Id(Command::SendNbtv))->trigger();
+    EXPECT_TRUE(app.MainWindow().Item(Id(Command::SendNbtv))->isChecked());
     EXPECT_TRUE(WaitUntil([] { return fs::exists("nbtv03.wav"); }, 45s)) << "no third transmission";
     EXPECT_TRUE(fs::exists("nbtv01.wav"));
     EXPECT_TRUE(fs::exists("nbtv02.wav"));
@@ -125,7 +125,7 @@ TEST_F(TelvaneAppTest, ReceivesItsOwnTransmissionsFromTheLoopback)
     TelvaneApp app;
     app.Start();
     TransmitAndReceive(app);
-    app.MainWindow().Item(command::kSendNbtv)->trigger();
+    app.MainWindow().Item(Id(Command::SendNbtv))->trigger();
 }
 
 // A transmit-failure box leaves the program usable: the menu still turns
@@ -137,7 +137,7 @@ TEST_F(TelvaneAppTest, ATransmitFailureBoxNeitherFreezesTheProgramNorHoldsUpItsE
     auto app = std::make_unique<TelvaneApp>();
     app->Start();
     QtMainWindow& window = app->MainWindow();
-    QAction* send = window.Item(command::kSendNbtv);
+    QAction* send = window.Item(Id(Command::SendNbtv));
     send->trigger();
 
     QMessageBox* box = nullptr;
@@ -176,7 +176,7 @@ TEST_F(TelvaneAppTest, TheScreenShowsTheReceivedPicture)
         const QRect frame = window.frameGeometry();
         EXPECT_TRUE(screen.copy(frame).save(path)) << path;
     }
-    app.MainWindow().Item(command::kSendNbtv)->trigger();
+    app.MainWindow().Item(Id(Command::SendNbtv))->trigger();
 }
 
 }  // namespace

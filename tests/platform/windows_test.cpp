@@ -65,19 +65,19 @@ TEST(MainWindowTest, AppendedItemsGoAfterTheLastSeparatorAndChecksStayWithTheLog
     EXPECT_EQ(Entries(window.Popup(1)).mid(13), (QStringList{"-", "&0 Camera", "&2 Other"}));
 
     // Without a shell to act on it, a click changes no check mark.
-    window.Item(command::kReceive)->trigger();
-    window.Item(command::kSendNbtv)->trigger();
-    EXPECT_TRUE(window.Item(command::kReceive)->isChecked());
-    EXPECT_FALSE(window.Item(command::kSendNbtv)->isChecked());
+    window.Item(Id(Command::Receive))->trigger();
+    window.Item(Id(Command::SendNbtv))->trigger();
+    EXPECT_TRUE(window.Item(Id(Command::Receive))->isChecked());
+    EXPECT_FALSE(window.Item(Id(Command::SendNbtv))->isChecked());
 
-    window.EnableMenuItem(command::kOverlay, false);
-    EXPECT_FALSE(window.Item(command::kOverlay)->isEnabled());
+    window.EnableMenuItem(Id(Command::Overlay), false);
+    EXPECT_FALSE(window.Item(Id(Command::Overlay))->isEnabled());
     window.CheckMenuItem(152, true);
     EXPECT_TRUE(window.Item(152)->isChecked());
     // Unchecked, an item shows no mark at all, not an empty check box.
     window.CheckMenuItem(152, false);
     EXPECT_FALSE(window.Item(152)->isCheckable());
-    EXPECT_FALSE(window.Item(command::kOverlay)->isCheckable());
+    EXPECT_FALSE(window.Item(Id(Command::Overlay))->isCheckable());
     window.SetTitle("dc-offset 128, max 128, min 128");
     EXPECT_EQ(window.windowTitle(), "dc-offset 128, max 128, min 128");
 }
