@@ -102,7 +102,7 @@ void Shell::SelectPort(Command chosen, std::int32_t portSelection)
 
 void Shell::ToggleReceive(WindowHandle mainWindow)
 {
-    AudioCapture<>& audio = parts_.audio;
+    DesktopAudio& audio = parts_.audio;
     audio.ToggleReceive();
     Check(Command::Receive, audio.receiveWanted == 1);
     if (audio.receiveWanted == 1 && audio.receiverNotRunning != 0)

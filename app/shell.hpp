@@ -10,12 +10,18 @@
 #include "capture_control.hpp"
 #include "command_codes.hpp"
 #include "common/samples.hpp"
+#include "rx/picture_view.hpp"
 #include "rx/switched_receiver.hpp"
 #include "shell_state.hpp"
 #include "transmit_scheduler.hpp"
 #include "ui.hpp"
 #include "window_events.hpp"
 #include "window_system.hpp"
+
+// The desktop's receiver: the exact and the robust one, switchable, into the
+// received picture; and the sound card feeding it.
+using DesktopReceiver = SwitchedReceiver<PictureView>;
+using DesktopAudio = AudioCapture<DesktopReceiver>;
 
 class Shell : public WindowEvents {
 public:
@@ -32,8 +38,8 @@ public:
         SamplesPerBit& samplesPerBit;
         CaptureControl& capture;
         TransmitScheduler& scheduler;
-        AudioCapture<>& audio;
-        SwitchedReceiver<>& receiver;
+        DesktopAudio& audio;
+        DesktopReceiver& receiver;
     };
 
     explicit Shell(const Parts& parts) : parts_(parts) {}

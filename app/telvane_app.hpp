@@ -57,13 +57,13 @@ private:
     SamplesPerBit samplesPerBit_{kInitialSamplesPerBit};
     PictureView view_;
     // The exact receiver feeds the picture until "Robust receiver" is chosen.
-    SwitchedReceiver<> receiver_{view_};
+    DesktopReceiver receiver_{view_};
 
     // Declared after what its children use and before what uses it, so it
     // goes after the subsystems and before the picture state.
     std::unique_ptr<QtMainWindow> window_;
 
-    AudioCapture<> audio_;
+    DesktopAudio audio_;
     PttPort port_;
     TransmitScheduler scheduler_;
     FrameHandoff frames_;

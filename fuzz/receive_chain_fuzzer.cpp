@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "rx/picture_view.hpp"
 #include "rx/rate_finder.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"

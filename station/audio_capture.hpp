@@ -8,11 +8,10 @@
 #include <optional>
 
 #include "common/samples.hpp"
-#include "rx/switched_receiver.hpp"
 #include "sound_input.hpp"
 
 // Receiver: SetSamplesPerBit(int32_t) and Receive(span of samples).
-template <class Receiver = SwitchedReceiver<>>
+template <class Receiver>
 class AudioCapture {
 public:
     AudioCapture(SoundInput& input, const SamplesPerBit& samplesPerBit, Receiver& receiver)

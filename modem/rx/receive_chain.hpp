@@ -10,11 +10,10 @@
 #include "rx/bit_clock.hpp"
 #include "rx/frame_decoder.hpp"
 #include "rx/level_tracker.hpp"
-#include "rx/picture_view.hpp"
 
 // LineSink takes the completed lines (StoreLine, ResetPictureRow): the
 // received picture, or anything standing in front of it.
-template <class LineSink = PictureView>
+template <class LineSink>
 class ReceiveChain {
 public:
     explicit ReceiveChain(LineSink& sink) : decoder(sink), sink_(sink) {}

@@ -36,7 +36,6 @@
 #include <utility>
 
 #include "common/samples.hpp"
-#include "rx/picture_view.hpp"
 #include "rx/rate_finder.hpp"
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/design.hpp"
@@ -75,7 +74,7 @@ struct RobustLevels {
     double troughLevel;
 };
 
-template <class LineSink = PictureView>
+template <class LineSink>
 class RobustReceiver {
 public:
     explicit RobustReceiver(LineSink& sink) : decoder(sink), sink_(sink) {}

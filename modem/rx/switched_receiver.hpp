@@ -20,11 +20,10 @@
 #include <span>
 
 #include "common/picture.hpp"
-#include "rx/picture_view.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
 
-template <class LineSink = PictureView>
+template <class LineSink>
 class SwitchedReceiver {
     // Stands in front of the sink for one receiver.
     class Gate {

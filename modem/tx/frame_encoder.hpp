@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "common/picture.hpp"
-#include "tx/waveform_synth.hpp"
 
 // Never reset: each transmission continues the streams of the one before.
 struct FrameEncoderState {
@@ -15,7 +14,7 @@ struct FrameEncoderState {
     std::uint8_t onesCount = 0;
 };
 
-template <class Synth = WaveformSynth>
+template <class Synth>
 class FrameEncoder : public FrameEncoderState {
 public:
     explicit FrameEncoder(Synth& synth, const FrameEncoderState& state = {}) : FrameEncoderState(state), synth_(synth)

@@ -18,7 +18,7 @@ struct TransmitChain {
     TransmitChain& operator=(const TransmitChain&) = delete;
 
     WaveformSynth synth;
-    FrameEncoder<> encoder{synth};
+    FrameEncoder<WaveformSynth> encoder{synth};
 };
 
 // Encodes the preamble and rows 0 to 59 into buffer, which must hold
@@ -29,7 +29,7 @@ inline std::size_t EncodeTransmission(TransmitChain& chain, const Picture& pictu
     // end: the sample stores (std::uint8_t) could alias the members, which
     // would then be stored and reloaded at every sample.
     WaveformSynth synth(chain.synth);
-    FrameEncoder<> encoder(synth, chain.encoder);
+    FrameEncoder<WaveformSynth> encoder(synth, chain.encoder);
     synth.SetWriteCursor(buffer);
     encoder.SendPreamble();
     for (const PictureLine& line : picture) encoder.SendLinePacket(line);

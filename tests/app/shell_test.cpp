@@ -60,8 +60,8 @@ protected:
     ShellState state;
     SamplesPerBit samplesPerBit{kInitialSamplesPerBit};
     PictureView view;
-    SwitchedReceiver<> receiver{view};
-    AudioCapture<> audio{sound, samplesPerBit, receiver};
+    DesktopReceiver receiver{view};
+    DesktopAudio audio{sound, samplesPerBit, receiver};
     PttPort port{ports};
     TransmitScheduler scheduler{samplesPerBit, port, ui, player, 0ms};
     FrameHandoff frames{state, ui, scheduler};
@@ -136,7 +136,7 @@ TEST_F(ShellTest, EachTickPollsTheRecordingIntoTheReceiverThenShowsTheLevels)
     EXPECT_NE(ui.titles.back(), "dc-offset 128, max 128, min 128");
     // The same samples through a receiver of its own give the same line.
     PictureView otherView;
-    ReceiveChain<> other(otherView);
+    ReceiveChain<PictureView> other(otherView);
     other.SetSamplesPerBit(4);
     other.Receive(loud);
     EXPECT_EQ(ui.titles.back(), LevelLine(other.tracker));

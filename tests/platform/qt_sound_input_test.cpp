@@ -16,6 +16,7 @@
 #include "qt_sound_input.hpp"
 #include "qt_sound_player.hpp"
 #include "audio_capture.hpp"
+#include "rx/receive_chain.hpp"
 #include "tx/transmit_chain.hpp"
 #include "support/line_recorder.hpp"
 

@@ -8,6 +8,8 @@
 
 #include "fakes/fake_sound_input.hpp"
 #include "audio_capture.hpp"
+#include "rx/picture_view.hpp"
+#include "rx/switched_receiver.hpp"
 #include "tx/transmit_chain.hpp"
 
 namespace {
@@ -153,9 +155,9 @@ TEST(AudioCaptureChain, PollsOfATransmissionDeliverItsRows)
     samples.resize(EncodeTransmission(tx, sent, samples.data()));
 
     PictureView view;
-    SwitchedReceiver<> chain(view);
+    SwitchedReceiver<PictureView> chain(view);
     FakeSoundInput input;
-    AudioCapture<> capture(input, samplesPerBit, chain);
+    AudioCapture<SwitchedReceiver<PictureView>> capture(input, samplesPerBit, chain);
     ASSERT_EQ(capture.StartAudioCapture(), 0);
     for (std::size_t at = 0; at < samples.size(); at += 4410) {
         input.Record(std::span(samples).subspan(at, std::min<std::size_t>(4410, samples.size() - at)));
