@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -70,19 +71,16 @@ protected:
     Shell shell{{ui, windows, state, samplesPerBit, capture, scheduler, audio, receiver}};
 };
 
-TEST_F(ShellTest, CreationSetsUpCaptureThenTheTimerThenRecording)
+TEST_F(ShellTest, CreationLeavesTheCameraPreviewingTheTimerRunningAndRecording)
 {
     Create();
-    const Calls calls = log.Calls();
-    const auto at = [&](const std::string& call) {
-        return std::find(calls.begin(), calls.end(), call) - calls.begin();
-    };
-    EXPECT_EQ(at("create Capture Window 0,0 320x240"), 0);
-    EXPECT_LT(at("connect 0"), at("draw menu bar"));
-    EXPECT_LT(at("draw menu bar"), at("move 10,10 160x120"));
-    EXPECT_LT(at("move 10,10 160x120"), at("get caps"));
-    EXPECT_LT(at("preview on"), at("set timer 1 200"));
-    EXPECT_EQ(calls.back(), "sound start");
+    EXPECT_TRUE(platform.exists);
+    EXPECT_EQ(platform.connected, 0);
+    EXPECT_TRUE(platform.preview);
+    EXPECT_EQ(ui.appended.size(), 1u);
+    EXPECT_GE(ui.menuBarDraws, 1);
+    EXPECT_EQ(windows.timers, (std::map<int, int>{{1, 200}}));
+    EXPECT_TRUE(sound.running);
     EXPECT_EQ(audio.receiverNotRunning, 0);
     EXPECT_TRUE(ui.Boxes().empty());
 }
@@ -172,19 +170,25 @@ TEST_F(ShellTest, TheBitRateItemsSetSamplesPerBitAndMoveTheCheck)
 TEST_F(ShellTest, ExitDestroysAtOnceWhileTheCloseBoxStopsEverythingFirst)
 {
     Create();
-    log.Clear();
     shell.DispatchCommand(mainWindow, Id(Command::Exit));
-    EXPECT_EQ(log.Calls(), (Calls{"destroy main window"}));
+    EXPECT_EQ(windows.destroyed, mainWindow);
+    EXPECT_TRUE(sound.running);
+    EXPECT_TRUE(platform.exists);
+    EXPECT_FALSE(windows.timers.empty());
 
-    log.Clear();
+    windows.destroyed = nullptr;
     shell.OnClose(mainWindow);
-    EXPECT_EQ(log.Calls(), (Calls{"sound stop", "kill timer 1", "clear error", "clear status", "clear frame",
-                                  "clear video stream", "destroy", "destroy main window"}));
+    EXPECT_FALSE(sound.running);
+    EXPECT_TRUE(windows.timers.empty());
+    EXPECT_FALSE(platform.exists);
+    EXPECT_EQ(platform.errors, nullptr);
+    EXPECT_EQ(platform.statuses, nullptr);
+    EXPECT_EQ(platform.frames, nullptr);
     EXPECT_EQ(windows.destroyed, mainWindow);
 
-    log.Clear();
+    EXPECT_FALSE(windows.quitCode);
     shell.OnDestroy();
-    EXPECT_EQ(log.Calls(), (Calls{"quit 0"}));
+    EXPECT_EQ(windows.quitCode, 0);
 }
 
 TEST_F(ShellTest, TheCloseBoxLeavesAStoppedRecordingAlone)
