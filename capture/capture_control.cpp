@@ -1,6 +1,8 @@
 #include "capture/capture_control.hpp"
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "common/command_codes.hpp"
 
@@ -35,11 +37,11 @@ void CaptureControl::CaptureCreate(WindowHandle mainWindow)
 
     bool firstFound = false;
     for (int index = 0; index < CapturePlatform::kDriverCount; ++index) {
-        char name[CapturePlatform::kDriverNameSize] = {};
-        if (!platform_.GetDriverDescription(index, name, sizeof name)) continue;
+        const std::optional<std::string> name = platform_.GetDriverDescription(index);
+        if (!name) continue;
 
         char item[CapturePlatform::kDriverNameSize + 16];
-        std::snprintf(item, sizeof item, "&%d %s", index, name);
+        std::snprintf(item, sizeof item, "&%d %s", index, name->c_str());
         ui_.AppendMenuItem(kOptionsPopup, command::kFirstDriver + index, item);
 
         // Only the first driver found is tried, even when it refuses.
@@ -61,10 +63,10 @@ void CaptureControl::CaptureRefresh(WindowHandle, int driver)
 {
     if (platform_.IsWindow(captureWindow)) platform_.DriverGetCaps(captureWindow, driverCaps);
 
-    ui_.EnableMenuItem(command::kOverlay, driverCaps.fHasOverlay != 0);
-    ui_.EnableMenuItem(command::kVideoFormat, driverCaps.fHasDlgVideoFormat != 0);
-    ui_.EnableMenuItem(command::kVideoSource, driverCaps.fHasDlgVideoSource != 0);
-    ui_.EnableMenuItem(command::kVideoDisplay, driverCaps.fHasDlgVideoDisplay != 0);
+    ui_.EnableMenuItem(command::kOverlay, driverCaps.hasOverlay);
+    ui_.EnableMenuItem(command::kVideoFormat, driverCaps.hasFormatDialog);
+    ui_.EnableMenuItem(command::kVideoSource, driverCaps.hasSourceDialog);
+    ui_.EnableMenuItem(command::kVideoDisplay, driverCaps.hasDisplayDialog);
 
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
     ResizeToImage();
@@ -93,18 +95,18 @@ void CaptureControl::CaptureSelectDriver(WindowHandle mainWindow, int driver)
 void CaptureControl::CaptureTogglePreview()
 {
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
-    if (platform_.IsWindow(captureWindow)) platform_.SetPreview(captureWindow, captureStatus.fLiveWindow == 0);
+    if (platform_.IsWindow(captureWindow)) platform_.SetPreview(captureWindow, !captureStatus.previewOn);
 }
 
 void CaptureControl::CaptureToggleOverlay()
 {
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
-    if (platform_.IsWindow(captureWindow)) platform_.SetOverlay(captureWindow, captureStatus.fOverlayWindow == 0);
+    if (platform_.IsWindow(captureWindow)) platform_.SetOverlay(captureWindow, !captureStatus.overlayOn);
 }
 
 void CaptureControl::CaptureFormatDialog()
 {
-    if (driverCaps.fHasDlgVideoFormat == 0 || !platform_.IsWindow(captureWindow)) return;
+    if (!driverCaps.hasFormatDialog || !platform_.IsWindow(captureWindow)) return;
     if (platform_.DialogVideoFormat(captureWindow) == 0) return;
 
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
@@ -114,14 +116,14 @@ void CaptureControl::CaptureFormatDialog()
 
 void CaptureControl::CaptureSourceDialog()
 {
-    if (driverCaps.fHasDlgVideoSource != 0 && platform_.IsWindow(captureWindow)) {
+    if (driverCaps.hasSourceDialog && platform_.IsWindow(captureWindow)) {
         platform_.DialogVideoSource(captureWindow);
     }
 }
 
 void CaptureControl::CaptureDisplayDialog()
 {
-    if (driverCaps.fHasDlgVideoDisplay != 0 && platform_.IsWindow(captureWindow)) {
+    if (driverCaps.hasDisplayDialog && platform_.IsWindow(captureWindow)) {
         platform_.DialogVideoDisplay(captureWindow);
     }
 }
@@ -129,8 +131,8 @@ void CaptureControl::CaptureDisplayDialog()
 void CaptureControl::CaptureInitMenu(Ui& menu)
 {
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
-    menu.CheckMenuItem(command::kPreview, captureStatus.fLiveWindow != 0);
-    menu.CheckMenuItem(command::kOverlay, captureStatus.fOverlayWindow != 0);
+    menu.CheckMenuItem(command::kPreview, captureStatus.previewOn);
+    menu.CheckMenuItem(command::kOverlay, captureStatus.overlayOn);
 }
 
 void CaptureControl::CaptureForwardPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
@@ -174,6 +176,5 @@ std::int32_t CaptureControl::CaptureStatusCallback(WindowHandle, std::int32_t nu
 
 void CaptureControl::ResizeToImage()
 {
-    platform_.ResizeWindow(captureWindow, static_cast<int>(captureStatus.uiImageWidth),
-                           static_cast<int>(captureStatus.uiImageHeight));
+    platform_.ResizeWindow(captureWindow, captureStatus.imageWidth, captureStatus.imageHeight);
 }

@@ -140,17 +140,11 @@ protected:
 
 TEST_F(QtCaptureTest, ListsTheTestCardAfterTheCamerasWithoutAWindow)
 {
-    char name[CapturePlatform::kDriverNameSize] = {};
-    ASSERT_TRUE(capture.GetDriverDescription(testCard, name, sizeof name));
-    EXPECT_STREQ(name, "Test card (built in)");
+    EXPECT_EQ(capture.GetDriverDescription(testCard), "Test card (built in)");
     for (int index = testCard + 1; index <= CapturePlatform::kDriverCount; ++index) {
-        EXPECT_FALSE(capture.GetDriverDescription(index, name, sizeof name)) << index;
+        EXPECT_EQ(capture.GetDriverDescription(index), std::nullopt) << index;
     }
-    EXPECT_FALSE(capture.GetDriverDescription(-1, name, sizeof name));
-
-    char small[6] = "xxxxx";
-    ASSERT_TRUE(capture.GetDriverDescription(testCard, small, 5));
-    EXPECT_STREQ(small, "Test");
+    EXPECT_EQ(capture.GetDriverDescription(-1), std::nullopt);
 }
 
 TEST_F(QtCaptureTest, TheCaptureWindowIsAPlacedChildThatIsWindowTracks)
@@ -199,9 +193,9 @@ TEST_F(QtCaptureTest, RequestsToAGoneWindowAreQuiet)
     capture.MoveWindow(window, 0, 0, 10, 10);
     capture.PostPaletteMessage(window, 0, 0, 0);
     capture.DestroyWindow(window);
-    CaptureStatus status{7, 7, 7, 7};
+    CaptureStatus status{7, 7, true, true};
     capture.GetStatus(window, status);
-    EXPECT_EQ(status.uiImageWidth, 7u);
+    EXPECT_EQ(status.imageWidth, 7);
     RunEvents(40ms);
     EXPECT_EQ(recorder.frames, 0);
 
@@ -219,30 +213,30 @@ TEST_F(QtCaptureTest, CapsStatusAndConnectionNotices)
     WindowHandle window = capture.CreateCaptureWindow("Capture Window", HandleOf(&parent), 0, 0, 160, 120);
     capture.SetErrorCallback(window, &recorder);
     capture.SetStatusCallback(window, &recorder);
-    CaptureDriverCaps caps{1, 1, 1, 1};
+    CaptureDriverCaps caps{true, true, true, true};
     capture.DriverGetCaps(window, caps);
-    EXPECT_EQ(caps.fHasOverlay + caps.fHasDlgVideoFormat + caps.fHasDlgVideoSource + caps.fHasDlgVideoDisplay, 0);
+    EXPECT_FALSE(caps.hasOverlay || caps.hasFormatDialog || caps.hasSourceDialog || caps.hasDisplayDialog);
 
     ASSERT_NE(capture.DriverConnect(window, testCard), 0);
     EXPECT_EQ(recorder.statuses, (std::vector<Notice>{{1, "connected: Test card (built in)"}}));
     capture.DriverGetCaps(window, caps);
-    EXPECT_EQ(caps.fHasOverlay, 0);
-    EXPECT_EQ(caps.fHasDlgVideoFormat, 1);
-    EXPECT_EQ(caps.fHasDlgVideoSource, 1);
-    EXPECT_EQ(caps.fHasDlgVideoDisplay, 0);
+    EXPECT_FALSE(caps.hasOverlay);
+    EXPECT_TRUE(caps.hasFormatDialog);
+    EXPECT_TRUE(caps.hasSourceDialog);
+    EXPECT_FALSE(caps.hasDisplayDialog);
     CaptureStatus status{};
     capture.SetOverlay(window, true);
     capture.GetStatus(window, status);
-    EXPECT_EQ(status.uiImageWidth, 160u);
-    EXPECT_EQ(status.uiImageHeight, 120u);
-    EXPECT_EQ(status.fLiveWindow, 0);
-    EXPECT_EQ(status.fOverlayWindow, 0);
+    EXPECT_EQ(status.imageWidth, 160);
+    EXPECT_EQ(status.imageHeight, 120);
+    EXPECT_FALSE(status.previewOn);
+    EXPECT_FALSE(status.overlayOn);
 
     // An empty slot is an error and lets the card go.
     EXPECT_EQ(capture.DriverConnect(window, CapturePlatform::kDriverCount), 0);
     EXPECT_EQ(recorder.errors, (std::vector<Notice>{{1, "no capture driver at index 4"}}));
     capture.DriverGetCaps(window, caps);
-    EXPECT_EQ(caps.fHasDlgVideoFormat, 0);
+    EXPECT_FALSE(caps.hasFormatDialog);
 
     capture.SetStatusCallback(window, nullptr);
     capture.SetErrorCallback(window, nullptr);
@@ -265,7 +259,7 @@ TEST_F(QtCaptureTest, PreviewDeliversTheCardBottomUpInBlueGreenRed)
     EXPECT_EQ(recorder.Bgr(160, 120, 159, 119), (Bytes{24, 24, 24}));
     CaptureStatus status{};
     capture.GetStatus(window, status);
-    EXPECT_EQ(status.fLiveWindow, 1);
+    EXPECT_TRUE(status.previewOn);
 
     // The window shows the frame scaled to its size.
     auto* widget = WidgetOf(window);
@@ -296,8 +290,8 @@ TEST_F(QtCaptureTest, TheFormatAndSourceDialogsChangeTheFrames)
     }
     CaptureStatus status{};
     capture.GetStatus(window, status);
-    EXPECT_EQ(status.uiImageWidth, 320u);
-    EXPECT_EQ(status.uiImageHeight, 240u);
+    EXPECT_EQ(status.imageWidth, 320);
+    EXPECT_EQ(status.imageHeight, 240);
     EXPECT_EQ(recorder.statuses.back(), Notice(2, "format 320x240"));
     ASSERT_TRUE(RunEvents(3s, [&] { return recorder.frame.size() == 230400u; }));
     EXPECT_EQ(recorder.Bgr(320, 240, 210, 0), kRed);
