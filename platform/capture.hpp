@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,13 +30,6 @@ struct CaptureStatus {
     bool overlayOn = false;
 };
 
-// One delivered frame: 24-bit blue-green-red pixels, bottom row first, rows
-// without padding, at the driver's current image size.
-struct VideoHeader {
-    const std::uint8_t* lpData = nullptr;
-    std::uint32_t dwBufferLength = 0;
-};
-
 class CaptureErrorHandler {
 public:
     virtual ~CaptureErrorHandler() = default;
@@ -52,7 +46,9 @@ public:
 class FrameHandler {
 public:
     virtual ~FrameHandler() = default;
-    virtual std::int32_t FrameCallback(WindowHandle window, const VideoHeader& header) = 0;
+    // One delivered frame: 24-bit blue-green-red pixels, bottom row first,
+    // rows without padding, at the driver's current image size.
+    virtual std::int32_t FrameCallback(WindowHandle window, std::span<const std::uint8_t> frame) = 0;
 };
 
 class CapturePlatform {

@@ -225,9 +225,8 @@ void QtCapture::DeliverFrame()
     if (frameHandler_ == nullptr) return;
 
     const std::size_t bytes = ToFrameLayout(image, frame_);
-    const VideoHeader header{frame_.data(), static_cast<std::uint32_t>(bytes)};
     delivering_ = true;
-    frameHandler_->FrameCallback(HandleOf(window_.data()), header);
+    frameHandler_->FrameCallback(HandleOf(window_.data()), std::span(frame_.data(), bytes));
     delivering_ = false;
 }
 

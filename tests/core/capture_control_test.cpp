@@ -15,7 +15,7 @@
 namespace {
 
 struct NoFrames : FrameHandler {
-    std::int32_t FrameCallback(WindowHandle, const VideoHeader&) override { return 1; }
+    std::int32_t FrameCallback(WindowHandle, std::span<const std::uint8_t>) override { return 1; }
 };
 
 using Calls = std::vector<std::string>;

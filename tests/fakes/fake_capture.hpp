@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "fakes/call_log.hpp"
@@ -140,9 +141,9 @@ public:
     {
         return statuses ? statuses->CaptureStatusCallback(Window(), number, text) : -1;
     }
-    std::int32_t FireFrame(const VideoHeader& header)
+    std::int32_t FireFrame(std::span<const std::uint8_t> frame)
     {
-        return frames ? frames->FrameCallback(Window(), header) : -1;
+        return frames ? frames->FrameCallback(Window(), frame) : -1;
     }
 
     WindowHandle Window() { return WindowHandle(2); }

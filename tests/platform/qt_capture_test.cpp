@@ -80,11 +80,11 @@ struct Recorder : CaptureErrorHandler, CaptureStatusHandler, FrameHandler {
         statuses.emplace_back(number, text);
         return 1;
     }
-    std::int32_t FrameCallback(WindowHandle window, const VideoHeader& header) override
+    std::int32_t FrameCallback(WindowHandle window, std::span<const std::uint8_t> delivered) override
     {
         ++frames;
         frameWindow = window;
-        frame.assign(header.lpData, header.lpData + header.dwBufferLength);
+        frame.assign(delivered.begin(), delivered.end());
         if (onFrame) onFrame();
         return 1;
     }
