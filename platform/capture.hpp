@@ -46,7 +46,7 @@ public:
 class FrameHandler {
 public:
     virtual ~FrameHandler() = default;
-    // One delivered frame: 24-bit blue-green-red pixels, bottom row first,
+    // One delivered frame: 24-bit red-green-blue pixels, top row first,
     // rows without padding, at the driver's current image size.
     virtual std::int32_t FrameCallback(WindowHandle window, std::span<const std::uint8_t> frame) = 0;
 };

@@ -26,8 +26,8 @@ namespace {
 
 constexpr const char* kRefusal = "Set Capture to 160 * 120, 24bit color";
 
-// A frame whose buffer row y holds grey level 2 * (y / 2), so that picture
-// row r comes from level 118 - 2r: every row differs.
+// A frame whose row y holds grey level 2 * (y / 2), so that picture row r
+// comes from level 2r: every row differs.
 std::vector<std::uint8_t> RowRampFrame(std::size_t length = kFrameBytes)
 {
     std::vector<std::uint8_t> frame(length, 0);
@@ -96,7 +96,7 @@ TEST_F(FrameCallbackTest, WhileTransmittingTheReducedFrameGoesOutOwnedByTheCaptu
     scheduler.StopTransmitting();
 
     for (int r = 0; r < kPictureHeight; ++r) {
-        const auto level = static_cast<std::uint8_t>(118 - 2 * r);
+        const auto level = static_cast<std::uint8_t>(2 * r);
         EXPECT_EQ(handoff.reducedPicture[r][0], GreyOf(level, level, level)) << r;
     }
 

@@ -88,10 +88,10 @@ struct Recorder : CaptureErrorHandler, CaptureStatusHandler, FrameHandler {
         if (onFrame) onFrame();
         return 1;
     }
-    // Blue, green, red of the picture's pixel (x, y), y from the top.
-    Bytes Bgr(int width, int height, int x, int y) const
+    // Red, green, blue of the picture's pixel (x, y), y from the top.
+    Bytes Rgb(int width, int x, int y) const
     {
-        const std::size_t at = (static_cast<std::size_t>(height - 1 - y) * width + x) * 3;
+        const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
         return at + 3 > frame.size() ? Bytes{} : Bytes(frame.begin() + at, frame.begin() + at + 3);
     }
 
@@ -103,7 +103,7 @@ struct Recorder : CaptureErrorHandler, CaptureStatusHandler, FrameHandler {
     std::function<void()> onFrame;
 };
 
-const Bytes kRed = {0, 0, 255};
+const Bytes kRed = {255, 0, 0};
 
 class QtCaptureTest : public ::testing::Test {
 protected:
@@ -246,17 +246,17 @@ TEST_F(QtCaptureTest, CapsStatusAndConnectionNotices)
     EXPECT_EQ(recorder.errors.size(), 1u);
 }
 
-TEST_F(QtCaptureTest, PreviewDeliversTheCardBottomUpInBlueGreenRed)
+TEST_F(QtCaptureTest, PreviewDeliversTheCardTopDownInRedGreenBlue)
 {
     WindowHandle window = Previewing();
     ASSERT_TRUE(FramesArrive(2));
     EXPECT_EQ(recorder.frameWindow, window);
     ASSERT_EQ(recorder.frame.size(), 57600u);
     // Colour bars: red from x 100 to 119 over the top 90 rows, blue after.
-    EXPECT_EQ(recorder.Bgr(160, 120, 105, 0), kRed);
-    EXPECT_EQ(recorder.Bgr(160, 120, 119, 89), kRed);
-    EXPECT_EQ(recorder.Bgr(160, 120, 120, 0), (Bytes{255, 0, 0}));
-    EXPECT_EQ(recorder.Bgr(160, 120, 159, 119), (Bytes{24, 24, 24}));
+    EXPECT_EQ(recorder.Rgb(160, 105, 0), kRed);
+    EXPECT_EQ(recorder.Rgb(160, 119, 89), kRed);
+    EXPECT_EQ(recorder.Rgb(160, 120, 0), (Bytes{0, 0, 255}));
+    EXPECT_EQ(recorder.Rgb(160, 159, 119), (Bytes{24, 24, 24}));
     CaptureStatus status{};
     capture.GetStatus(window, status);
     EXPECT_TRUE(status.previewOn);
@@ -294,16 +294,16 @@ TEST_F(QtCaptureTest, TheFormatAndSourceDialogsChangeTheFrames)
     EXPECT_EQ(status.imageHeight, 240);
     EXPECT_EQ(recorder.statuses.back(), Notice(2, "format 320x240"));
     ASSERT_TRUE(RunEvents(3s, [&] { return recorder.frame.size() == 230400u; }));
-    EXPECT_EQ(recorder.Bgr(320, 240, 210, 0), kRed);
-    EXPECT_EQ(recorder.Bgr(320, 240, 239, 179), kRed);
+    EXPECT_EQ(recorder.Rgb(320, 210, 0), kRed);
+    EXPECT_EQ(recorder.Rgb(320, 239, 179), kRed);
 
     {
         DialogAnswer checkerboard("pattern", 2);
         capture.DialogVideoSource(window);
         EXPECT_EQ(checkerboard.items, 3);
     }
-    ASSERT_TRUE(RunEvents(3s, [&] { return recorder.Bgr(320, 240, 30, 10) == Bytes{0, 0, 0}; }));
-    EXPECT_EQ(recorder.Bgr(320, 240, 10, 10), (Bytes{255, 255, 255}));
+    ASSERT_TRUE(RunEvents(3s, [&] { return recorder.Rgb(320, 30, 10) == Bytes{0, 0, 0}; }));
+    EXPECT_EQ(recorder.Rgb(320, 10, 10), (Bytes{255, 255, 255}));
 }
 
 TEST_F(QtCaptureTest, AFrameCallbackIsNotReenteredAndMayDestroyTheWindow)
