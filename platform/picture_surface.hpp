@@ -1,15 +1,6 @@
 #pragma once
-// What the received picture needs from its window: somewhere to draw single
-// pixels while painting, and a way to have the window repainted at once.
-
-#include <cstdint>
-
-class PixelSurface {
-public:
-    virtual ~PixelSurface() = default;
-    // colour is 0x00RRGGBB.
-    virtual void SetPixel(int x, int y, std::uint32_t colour) = 0;
-};
+// What the received picture needs from its window: a way to have it
+// repainted at once, when the picture is read whole.
 
 class PictureWindow {
 public:
