@@ -15,10 +15,10 @@ void CaptureMenuItems::CheckDriver(int index, bool checked) { ui_.CheckMenuItem(
 
 void CaptureMenuItems::OfferFeatures(const CaptureDriverCaps& caps)
 {
-    ui_.EnableMenuItem(Id(Command::Overlay), caps.fHasOverlay != 0);
-    ui_.EnableMenuItem(Id(Command::VideoFormat), caps.fHasDlgVideoFormat != 0);
-    ui_.EnableMenuItem(Id(Command::VideoSource), caps.fHasDlgVideoSource != 0);
-    ui_.EnableMenuItem(Id(Command::VideoDisplay), caps.fHasDlgVideoDisplay != 0);
+    ui_.EnableMenuItem(Id(Command::Overlay), caps.hasOverlay);
+    ui_.EnableMenuItem(Id(Command::VideoFormat), caps.hasFormatDialog);
+    ui_.EnableMenuItem(Id(Command::VideoSource), caps.hasSourceDialog);
+    ui_.EnableMenuItem(Id(Command::VideoDisplay), caps.hasDisplayDialog);
 }
 
 void CaptureMenuItems::CheckPreviewAndOverlay(bool preview, bool overlay)

@@ -8,30 +8,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "window_handle.hpp"
 
-// What the connected driver offers; non-zero means yes.
+// What the connected driver offers.
 struct CaptureDriverCaps {
-    std::int32_t fHasOverlay = 0;
-    std::int32_t fHasDlgVideoFormat = 0;
-    std::int32_t fHasDlgVideoSource = 0;
-    std::int32_t fHasDlgVideoDisplay = 0;
+    bool hasOverlay = false;
+    bool hasFormatDialog = false;
+    bool hasSourceDialog = false;
+    bool hasDisplayDialog = false;
 };
 
 struct CaptureStatus {
-    std::uint32_t uiImageWidth = 0;
-    std::uint32_t uiImageHeight = 0;
-    std::int32_t fLiveWindow = 0;     // preview is on
-    std::int32_t fOverlayWindow = 0;  // overlay is on
-};
-
-// One delivered frame: 24-bit blue-green-red pixels, bottom row first, rows
-// without padding, at the driver's current image size.
-struct VideoHeader {
-    const std::uint8_t* lpData = nullptr;
-    std::uint32_t dwBufferLength = 0;
+    int imageWidth = 0;
+    int imageHeight = 0;
+    bool previewOn = false;
+    bool overlayOn = false;
 };
 
 class CaptureErrorHandler {
@@ -50,12 +46,15 @@ public:
 class FrameHandler {
 public:
     virtual ~FrameHandler() = default;
-    virtual std::int32_t FrameCallback(WindowHandle window, const VideoHeader& header) = 0;
+    // One delivered frame: 24-bit red-green-blue pixels, top row first,
+    // rows without padding, at the driver's current image size.
+    virtual std::int32_t FrameCallback(WindowHandle window, std::span<const std::uint8_t> frame) = 0;
 };
 
 class CapturePlatform {
 public:
     static constexpr int kDriverCount = 4;
+    // Driver names are at most kDriverNameSize - 1 bytes.
     static constexpr std::size_t kDriverNameSize = 80;
 
     virtual ~CapturePlatform() = default;
@@ -63,9 +62,9 @@ public:
     // A visible child of parent at x, y with the given size; null on failure.
     virtual WindowHandle CreateCaptureWindow(std::string_view windowName, WindowHandle parent, int x, int y,
                                              int width, int height) = 0;
-    // The name of the driver at index 0..3 into name (size characters with
-    // the terminating zero); false when no driver is installed there.
-    virtual bool GetDriverDescription(int index, char* name, std::size_t size) = 0;
+    // The name of the driver at index 0..3, cut to kDriverNameSize - 1
+    // bytes; none when no driver is installed there.
+    virtual std::optional<std::string> GetDriverDescription(int index) = 0;
     virtual bool IsWindow(WindowHandle window) = 0;
 
     // Null removes a callback. The platform calls them on the GUI thread.

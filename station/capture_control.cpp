@@ -1,5 +1,6 @@
 #include "capture_control.hpp"
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -34,9 +35,9 @@ void CaptureControl::CaptureCreate(WindowHandle mainWindow)
 
     bool firstFound = false;
     for (int index = 0; index < CapturePlatform::kDriverCount; ++index) {
-        char name[CapturePlatform::kDriverNameSize] = {};
-        if (!platform_.GetDriverDescription(index, name, sizeof name)) continue;
-        menu_.AddDriver(index, name);
+        const std::optional<std::string> name = platform_.GetDriverDescription(index);
+        if (!name) continue;
+        menu_.AddDriver(index, *name);
 
         // Only the first driver found is tried, even when it refuses.
         if (firstFound) continue;
@@ -86,18 +87,18 @@ void CaptureControl::CaptureSelectDriver(WindowHandle mainWindow, int driver)
 void CaptureControl::CaptureTogglePreview()
 {
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
-    if (platform_.IsWindow(captureWindow)) platform_.SetPreview(captureWindow, captureStatus.fLiveWindow == 0);
+    if (platform_.IsWindow(captureWindow)) platform_.SetPreview(captureWindow, !captureStatus.previewOn);
 }
 
 void CaptureControl::CaptureToggleOverlay()
 {
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
-    if (platform_.IsWindow(captureWindow)) platform_.SetOverlay(captureWindow, captureStatus.fOverlayWindow == 0);
+    if (platform_.IsWindow(captureWindow)) platform_.SetOverlay(captureWindow, !captureStatus.overlayOn);
 }
 
 void CaptureControl::CaptureFormatDialog()
 {
-    if (driverCaps.fHasDlgVideoFormat == 0 || !platform_.IsWindow(captureWindow)) return;
+    if (!driverCaps.hasFormatDialog || !platform_.IsWindow(captureWindow)) return;
     if (platform_.DialogVideoFormat(captureWindow) == 0) return;
 
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
@@ -107,14 +108,14 @@ void CaptureControl::CaptureFormatDialog()
 
 void CaptureControl::CaptureSourceDialog()
 {
-    if (driverCaps.fHasDlgVideoSource != 0 && platform_.IsWindow(captureWindow)) {
+    if (driverCaps.hasSourceDialog && platform_.IsWindow(captureWindow)) {
         platform_.DialogVideoSource(captureWindow);
     }
 }
 
 void CaptureControl::CaptureDisplayDialog()
 {
-    if (driverCaps.fHasDlgVideoDisplay != 0 && platform_.IsWindow(captureWindow)) {
+    if (driverCaps.hasDisplayDialog && platform_.IsWindow(captureWindow)) {
         platform_.DialogVideoDisplay(captureWindow);
     }
 }
@@ -122,7 +123,7 @@ void CaptureControl::CaptureDisplayDialog()
 void CaptureControl::CaptureInitMenu(CaptureMenu& menu)
 {
     if (platform_.IsWindow(captureWindow)) platform_.GetStatus(captureWindow, captureStatus);
-    menu.CheckPreviewAndOverlay(captureStatus.fLiveWindow != 0, captureStatus.fOverlayWindow != 0);
+    menu.CheckPreviewAndOverlay(captureStatus.previewOn, captureStatus.overlayOn);
 }
 
 void CaptureControl::CaptureForwardPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
@@ -166,6 +167,5 @@ std::int32_t CaptureControl::CaptureStatusCallback(WindowHandle, std::int32_t nu
 
 void CaptureControl::ResizeToImage()
 {
-    platform_.ResizeWindow(captureWindow, static_cast<int>(captureStatus.uiImageWidth),
-                           static_cast<int>(captureStatus.uiImageHeight));
+    platform_.ResizeWindow(captureWindow, captureStatus.imageWidth, captureStatus.imageHeight);
 }

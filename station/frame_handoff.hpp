@@ -4,6 +4,7 @@
 // Frames of any other length are refused with a title line.
 
 #include <cstdint>
+#include <span>
 
 #include "common/picture.hpp"
 #include "shell_state.hpp"
@@ -16,7 +17,7 @@ public:
     FrameHandoff(ShellState& shell, WindowTitle& title, TransmitScheduler& scheduler);
 
     // 0 while the main window does not exist, 1 otherwise.
-    std::int32_t FrameCallback(WindowHandle window, const VideoHeader& header) override;
+    std::int32_t FrameCallback(WindowHandle window, std::span<const std::uint8_t> frame) override;
 
     Picture reducedPicture{};
 

@@ -35,19 +35,18 @@ Picture PictureFromPixels(const QImage& image)
     return picture;
 }
 
-// The 160 x 120 image as a camera delivers it: bottom row first, 3 bytes a
-// pixel in the order blue, green, red.
+// The 160 x 120 image as a camera delivers it: 3 bytes a pixel in the
+// order red, green, blue.
 Picture PictureFromFrameSizedImage(const QImage& image)
 {
     std::vector<std::uint8_t> frame(kFrameBytes);
-    for (int row = 0; row < kFrameHeight; ++row) {
-        const int y = kFrameHeight - 1 - row;
+    for (int y = 0; y < kFrameHeight; ++y) {
         for (int x = 0; x < kFrameWidth; ++x) {
             const QRgb pixel = image.pixel(x, y);
-            std::uint8_t* out = frame.data() + kFrameStride * row + kFrameBytesPerPixel * x;
-            out[0] = static_cast<std::uint8_t>(qBlue(pixel));
+            std::uint8_t* out = frame.data() + kFrameStride * y + kFrameBytesPerPixel * x;
+            out[0] = static_cast<std::uint8_t>(qRed(pixel));
             out[1] = static_cast<std::uint8_t>(qGreen(pixel));
-            out[2] = static_cast<std::uint8_t>(qRed(pixel));
+            out[2] = static_cast<std::uint8_t>(qBlue(pixel));
         }
     }
     Picture picture{};

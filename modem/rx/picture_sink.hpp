@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "common/picture.hpp"
-#include "rx/picture_surface.hpp"
+#include "rx/picture_window.hpp"
 #include "rx/picture_view.hpp"
 
 class PictureSink : private PictureWindow {

@@ -10,7 +10,7 @@ std::uint8_t PixelGrey(const std::uint8_t* frame, std::int32_t x, std::int32_t y
 {
     if (x < 0 || y < 0 || x >= kFrameWidth || y >= kFrameHeight) return 0;
     const std::uint8_t* pixel = frame + kFrameStride * y + kFrameBytesPerPixel * x;
-    return GreyOf(pixel[2], pixel[1], pixel[0]);
+    return GreyOf(pixel[0], pixel[1], pixel[2]);
 }
 
 void ReduceFrame(const std::uint8_t* frame, Picture& picture)
@@ -19,8 +19,7 @@ void ReduceFrame(const std::uint8_t* frame, Picture& picture)
         for (int y = 0; y < kFrameHeight; y += 2) {
             const int sum = PixelGrey(frame, 2 * c, y) + PixelGrey(frame, 2 * c + 1, y) +
                             PixelGrey(frame, 2 * c, y + 1) + PixelGrey(frame, 2 * c + 1, y + 1);
-            // Buffer rows y and y + 1 are picture row 59 - y / 2.
-            picture[kPictureHeight - 1 - y / 2][c] = static_cast<std::uint8_t>(sum / 4);
+            picture[y / 2][c] = static_cast<std::uint8_t>(sum / 4);
         }
     }
 }

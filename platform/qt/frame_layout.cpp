@@ -1,5 +1,7 @@
 #include "frame_layout.hpp"
 
+#include <cstring>
+
 std::size_t ToFrameLayout(const QImage& image, std::vector<std::uint8_t>& frame)
 {
     const QImage rgb = image.format() == QImage::Format_RGB888 ? image : image.convertToFormat(QImage::Format_RGB888);
@@ -7,14 +9,9 @@ std::size_t ToFrameLayout(const QImage& image, std::vector<std::uint8_t>& frame)
     const auto height = static_cast<std::size_t>(rgb.height());
     const std::size_t rowBytes = width * 3;
     frame.resize(rowBytes * height);
+    // Scan lines are padded to 4 bytes; the frame's rows are not.
     for (std::size_t y = 0; y < height; ++y) {
-        const uchar* from = rgb.constScanLine(static_cast<int>(y));
-        std::uint8_t* to = frame.data() + (height - 1 - y) * rowBytes;
-        for (std::size_t x = 0; x < rowBytes; x += 3) {
-            to[x] = from[x + 2];
-            to[x + 1] = from[x + 1];
-            to[x + 2] = from[x];
-        }
+        std::memcpy(frame.data() + y * rowBytes, rgb.constScanLine(static_cast<int>(y)), rowBytes);
     }
     return frame.size();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Pictures as the capture platform hands them on: 24-bit blue-green-red,
-// bottom row first, rows without padding.
+// Pictures as the capture platform hands them on: 24-bit red-green-blue,
+// top row first, rows without padding.
 
 #include <cstddef>
 #include <cstdint>

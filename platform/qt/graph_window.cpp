@@ -19,18 +19,18 @@ void GraphWindow::RepaintNow() { repaint(); }
 
 void GraphWindow::paintEvent(QPaintEvent*)
 {
-    client_.fill(Qt::black);
-    view_.PaintPicture(*this);
+    const Picture& picture = view_.receivedPicture;
+    const QImage grey(picture.front().data(), kPictureWidth, kPictureHeight, kPictureWidth,
+                      QImage::Format_Grayscale8);
+    {
+        // Not smoothed: each value is a 2 x 2 block of its own grey. The
+        // client area clips the last column and row.
+        QPainter client(&client_);
+        client.drawImage(QRect(0, 0, 2 * kPictureWidth, 2 * kPictureHeight), grey);
+    }
 
     QPainter painter(this);
     painter.drawImage(kBorder, kBorder, client_);
     painter.setPen(Qt::black);
     painter.drawRect(0, 0, kWidth - 1, kHeight - 1);
-}
-
-void GraphWindow::SetPixel(int x, int y, std::uint32_t colour)
-{
-    // Clipped to the client area, as the window's surface is.
-    if (x < 0 || y < 0 || x >= client_.width() || y >= client_.height()) return;
-    reinterpret_cast<QRgb*>(client_.scanLine(y))[x] = 0xFF000000u | colour;
 }

@@ -2,15 +2,16 @@
 // The received-picture window ("graph"): a child of the main window with a
 // thin border and a black background, 160 x 120 with its border, so the
 // client area is 158 x 118 and the picture's last column and row of pixels
-// fall outside it. Every paint draws all of the picture, pixel by pixel.
+// fall outside it. Every paint draws all of the picture as one grey image,
+// each value a 2 x 2 block.
 
 #include <QImage>
 #include <QWidget>
 
-#include "rx/picture_surface.hpp"
+#include "rx/picture_window.hpp"
 #include "rx/picture_view.hpp"
 
-class GraphWindow : public QWidget, public PictureWindow, private PixelSurface {
+class GraphWindow : public QWidget, public PictureWindow {
 public:
     static constexpr int kLeft = 180;
     static constexpr int kTop = 10;
@@ -32,8 +33,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void SetPixel(int x, int y, std::uint32_t colour) override;
-
     PictureView& view_;
     QImage client_;
 };

@@ -1,7 +1,6 @@
 #include "qt_capture.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -65,21 +64,18 @@ WindowHandle QtCapture::CreateCaptureWindow(std::string_view windowName, WindowH
     return HandleOf(window);
 }
 
-bool QtCapture::GetDriverDescription(int index, char* name, std::size_t size)
+std::optional<std::string> QtCapture::GetDriverDescription(int index)
 {
-    if (index < 0 || static_cast<std::size_t>(index) >= drivers_.size()) return false;
-    if (name == nullptr || size == 0) return true;
+    if (index < 0 || static_cast<std::size_t>(index) >= drivers_.size()) return std::nullopt;
     const QByteArray text = drivers_[static_cast<std::size_t>(index)].name.toUtf8();
-    std::size_t length = std::min(static_cast<std::size_t>(text.size()), size - 1);
+    std::size_t length = std::min(static_cast<std::size_t>(text.size()), kDriverNameSize - 1);
     // Never end in the middle of a UTF-8 sequence.
     if (length < static_cast<std::size_t>(text.size())) {
         while (length > 0 && (static_cast<unsigned char>(text[static_cast<qsizetype>(length)]) & 0xc0) == 0x80) {
             --length;
         }
     }
-    std::memcpy(name, text.constData(), length);
-    name[length] = '\0';
-    return true;
+    return std::string(text.constData(), length);
 }
 
 bool QtCapture::IsWindow(WindowHandle window) { return Ours(window); }
@@ -134,18 +130,18 @@ void QtCapture::DriverGetCaps(WindowHandle window, CaptureDriverCaps& caps)
     if (!Ours(window)) return;
     caps = {};
     if (!driver_) return;
-    caps.fHasDlgVideoFormat = 1;
-    caps.fHasDlgVideoSource = driver_->HasSourceDialog() ? 1 : 0;
+    caps.hasFormatDialog = true;
+    caps.hasSourceDialog = driver_->HasSourceDialog();
 }
 
 void QtCapture::GetStatus(WindowHandle window, CaptureStatus& status)
 {
     if (!Ours(window)) return;
     const QSize size = driver_ ? driver_->FrameSize() : kNoDriverSize;
-    status.uiImageWidth = static_cast<std::uint32_t>(size.width());
-    status.uiImageHeight = static_cast<std::uint32_t>(size.height());
-    status.fLiveWindow = preview_ ? 1 : 0;
-    status.fOverlayWindow = 0;
+    status.imageWidth = size.width();
+    status.imageHeight = size.height();
+    status.previewOn = preview_;
+    status.overlayOn = false;
 }
 
 std::int32_t QtCapture::DialogVideoFormat(WindowHandle window)
@@ -229,9 +225,8 @@ void QtCapture::DeliverFrame()
     if (frameHandler_ == nullptr) return;
 
     const std::size_t bytes = ToFrameLayout(image, frame_);
-    const VideoHeader header{frame_.data(), static_cast<std::uint32_t>(bytes)};
     delivering_ = true;
-    frameHandler_->FrameCallback(HandleOf(window_.data()), header);
+    frameHandler_->FrameCallback(HandleOf(window_.data()), std::span(frame_.data(), bytes));
     delivering_ = false;
 }
 

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <QCameraDevice>
@@ -71,7 +72,7 @@ public:
 
     WindowHandle CreateCaptureWindow(std::string_view windowName, WindowHandle parent, int x, int y, int width,
                                      int height) override;
-    bool GetDriverDescription(int index, char* name, std::size_t size) override;
+    std::optional<std::string> GetDriverDescription(int index) override;
     bool IsWindow(WindowHandle window) override;
 
     void SetErrorCallback(WindowHandle window, CaptureErrorHandler* handler) override;

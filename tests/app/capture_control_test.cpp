@@ -16,7 +16,7 @@
 namespace {
 
 struct NoFrames : FrameHandler {
-    std::int32_t FrameCallback(WindowHandle, const VideoHeader&) override { return 1; }
+    std::int32_t FrameCallback(WindowHandle, std::span<const std::uint8_t>) override { return 1; }
 };
 
 using Calls = std::vector<std::string>;
@@ -29,7 +29,7 @@ protected:
     {
         FakeCapturePlatform::Driver driver;
         driver.name = std::move(name);
-        driver.caps.fHasDlgVideoFormat = formatDialog ? 1 : 0;
+        driver.caps.hasFormatDialog = formatDialog;
         return driver;
     }
 
@@ -96,7 +96,7 @@ TEST_F(CaptureControlTest, ARefusingFirstDriverIsTheOnlyOneTried)
 TEST_F(CaptureControlTest, TheRefreshSetsTheMenuFromTheDriverAndStartsPreview)
 {
     platform.drivers[0] = Camera("Cam");
-    platform.drivers[0]->caps = {0, 1, 1, 0};
+    platform.drivers[0]->caps = {false, true, true, false};
     platform.drivers[0]->width = 320;
     platform.drivers[0]->height = 240;
     control.CaptureCreate(mainWindow);
@@ -149,7 +149,7 @@ TEST_F(CaptureControlTest, ChoosingAnotherDriverConnectsRefreshesAndPlacesIt)
 {
     platform.drivers[0] = Camera("Cam", true);
     platform.drivers[1] = Camera("Card", false);
-    platform.drivers[1]->caps.fHasDlgVideoSource = 1;
+    platform.drivers[1]->caps.hasSourceDialog = true;
     platform.drivers[1]->width = 320;
     platform.drivers[1]->height = 240;
     CreateAsMainWindowDoes();
@@ -201,7 +201,7 @@ TEST_F(CaptureControlTest, DialogsTheDriverLacksAreNeverOpened)
     control.CaptureDisplayDialog();
     EXPECT_TRUE(log.Calls().empty());
 
-    platform.drivers[0]->caps = {1, 1, 1, 1};
+    platform.drivers[0]->caps = {true, true, true, true};
     control.CaptureSelectDriver(mainWindow, 1);  // away and back to refresh the caps
     control.CaptureSelectDriver(mainWindow, 0);
     log.Clear();

@@ -4,8 +4,8 @@
 // validity tests are not), and the installed callbacks can be fired.
 
 #include <array>
-#include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "fakes/call_log.hpp"
@@ -17,8 +17,8 @@ public:
         std::string name;
         bool accepts = true;
         CaptureDriverCaps caps{};
-        std::uint32_t width = 160;
-        std::uint32_t height = 120;
+        int width = 160;
+        int height = 120;
     };
 
     explicit FakeCapturePlatform(CallLog& log) : log_(log) {}
@@ -32,15 +32,14 @@ public:
         exists = true;
         return Window();
     }
-    bool GetDriverDescription(int index, char* name, std::size_t size) override
+    std::optional<std::string> GetDriverDescription(int index) override
     {
         ++descriptionQueries;
         if (index < 0 || index >= kDriverCount || !drivers[index]) {
             if (index >= kDriverCount) askedBeyondLast = true;
-            return false;
+            return std::nullopt;
         }
-        std::snprintf(name, size, "%s", drivers[index]->name.c_str());
-        return true;
+        return drivers[index]->name.substr(0, kDriverNameSize - 1);
     }
     bool IsWindow(WindowHandle window) override { return exists && window == Window(); }
 
@@ -78,7 +77,7 @@ public:
     void GetStatus(WindowHandle, CaptureStatus& status) override
     {
         log_.Add("get status");
-        status = {imageWidth, imageHeight, preview ? 1 : 0, overlay ? 1 : 0};
+        status = {imageWidth, imageHeight, preview, overlay};
     }
 
     std::int32_t DialogVideoFormat(WindowHandle) override
@@ -142,9 +141,9 @@ public:
     {
         return statuses ? statuses->CaptureStatusCallback(Window(), number, text) : -1;
     }
-    std::int32_t FireFrame(const VideoHeader& header)
+    std::int32_t FireFrame(std::span<const std::uint8_t> frame)
     {
-        return frames ? frames->FrameCallback(Window(), header) : -1;
+        return frames ? frames->FrameCallback(Window(), frame) : -1;
     }
 
     WindowHandle Window() { return WindowHandle(2); }
@@ -156,12 +155,12 @@ public:
     int descriptionQueries = 0;
     WindowHandle createdParent = nullptr;
     std::optional<int> connected;
-    std::uint32_t imageWidth = 0;
-    std::uint32_t imageHeight = 0;
+    int imageWidth = 0;
+    int imageHeight = 0;
     bool preview = false;
     bool overlay = false;
     bool formatDialogAccepts = true;
-    std::optional<std::pair<std::uint32_t, std::uint32_t>> formatDialogSize;
+    std::optional<std::pair<int, int>> formatDialogSize;
     std::array<int, 4> geometry{0, 0, 0, 0};
     CaptureErrorHandler* errors = nullptr;
     CaptureStatusHandler* statuses = nullptr;

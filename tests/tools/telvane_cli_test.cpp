@@ -149,7 +149,7 @@ TEST_F(CliTest, ARecordingOfSeveralRatesDecodesEachAtItsOwn)
 
 TEST_F(CliTest, ReducesAFrameSizedColourImageAsACameraFrame)
 {
-    // Build the camera frame (bottom row first, blue-green-red) and the image
+    // Build the camera frame (top row first, red-green-blue) and the image
     // from the same pixel colours.
     std::mt19937 random(7);
     std::vector<std::uint8_t> frame(kFrameBytes);
@@ -159,10 +159,10 @@ TEST_F(CliTest, ReducesAFrameSizedColourImageAsACameraFrame)
             const int red = static_cast<int>(random() % 256), green = static_cast<int>(random() % 256),
                       blue = static_cast<int>(random() % 256);
             image.setPixel(x, y, qRgb(red, green, blue));
-            std::uint8_t* pixel = frame.data() + kFrameStride * (kFrameHeight - 1 - y) + kFrameBytesPerPixel * x;
-            pixel[0] = static_cast<std::uint8_t>(blue);
+            std::uint8_t* pixel = frame.data() + kFrameStride * y + kFrameBytesPerPixel * x;
+            pixel[0] = static_cast<std::uint8_t>(red);
             pixel[1] = static_cast<std::uint8_t>(green);
-            pixel[2] = static_cast<std::uint8_t>(red);
+            pixel[2] = static_cast<std::uint8_t>(blue);
         }
     }
     ASSERT_TRUE(image.save(QString::fromStdString(Path("colour.png").string()), "png"));

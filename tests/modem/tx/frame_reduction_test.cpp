@@ -1,4 +1,4 @@
-// Reduction of a 160 x 120 blue-green-red, bottom-up frame to the grey Picture.
+// Reduction of a 160 x 120 red-green-blue, top-down frame to the grey Picture.
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,9 @@ using Frame = std::vector<std::uint8_t>;
 void SetPixel(Frame& frame, int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {
     std::uint8_t* pixel = frame.data() + kFrameStride * y + kFrameBytesPerPixel * x;
-    pixel[0] = blue;
+    pixel[0] = red;
     pixel[1] = green;
-    pixel[2] = red;
+    pixel[2] = blue;
 }
 
 // Picture row r as one value, or -1 when its bytes differ.
@@ -35,7 +35,7 @@ std::vector<int> RowValues(const Frame& frame)
 
 }  // namespace
 
-// Uniform frames stay uniform; the first buffer rows are the picture's bottom.
+// Uniform frames stay uniform; the first frame rows are the picture's top.
 TEST(FrameReduction, UniformFramesAndOrientation)
 {
     EXPECT_EQ(RowValues(Frame(kFrameBytes, 255)), std::vector<int>(60, 255));
@@ -45,7 +45,7 @@ TEST(FrameReduction, UniformFramesAndOrientation)
     Frame frame(kFrameBytes, 0);
     std::fill(frame.begin(), frame.begin() + 2 * kFrameStride, 255);
     std::vector<int> expected(60, 0);
-    expected[59] = 255;
+    expected[0] = 255;
     EXPECT_EQ(RowValues(frame), expected);
 }
 
@@ -66,7 +66,7 @@ TEST(FrameReduction, NeutralGreysTruncate)
     for (auto [in, out] : cases) EXPECT_EQ(GreyOf(in, in, in), out) << in;
 }
 
-// Pure colours read through the frame check the blue-green-red byte order;
+// Pure colours read through the frame check the red-green-blue byte order;
 // outside the frame the grey is 0 and the frame is not read at all.
 TEST(FrameReduction, PixelGrey)
 {
@@ -84,12 +84,12 @@ TEST(FrameReduction, PixelGrey)
 }
 
 // Block means truncate (1019 / 4 is 254), and picture row r, column c comes
-// from columns 2c, 2c+1 of buffer rows 118-2r, 119-2r.
+// from columns 2c, 2c+1 of frame rows 2r, 2r+1.
 TEST(FrameReduction, BlockAverageAndPlacement)
 {
     ASSERT_EQ(GreyOf(255, 255, 254), 254);
     Frame frame(kFrameBytes, 255);
-    SetPixel(frame, 2 * 7 + 1, 119 - 2 * 10, 255, 255, 254);
+    SetPixel(frame, 2 * 7 + 1, 2 * 10 + 1, 255, 255, 254);
     Picture picture;
     ReduceFrame(frame.data(), picture);
     for (int r = 0; r < kPictureHeight; ++r)
