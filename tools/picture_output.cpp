@@ -4,66 +4,90 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
-#include <QFile>
-#include <QImage>
-#include <QImageWriter>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
-// Takes over fd, which it closes.
-bool WritePgm(const Picture& picture, int fd, std::string& error)
+void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value)
 {
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        ::close(fd);
-        return false;
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// One PNG chunk: length, type, data, and the CRC-32 of type and data.
+void AppendChunk(std::vector<std::uint8_t>& out, const char (&type)[5], const std::uint8_t* data, std::size_t size)
+{
+    AppendBigEndian(out, static_cast<std::uint32_t>(size));
+    const std::size_t typeAt = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data, data + size);
+    const uLong crc = crc32(0L, out.data() + typeAt, static_cast<uInt>(4 + size));
+    AppendBigEndian(out, static_cast<std::uint32_t>(crc));
+}
+
+// The picture as an 8-bit grey PNG: every row unfiltered, the image data
+// deflated at zlib's fastest level in one chunk. Pictures are small (4,860
+// bytes raw), so trying each row's best filter and the slower levels, as
+// general encoders do, costs more time than the bytes it saves are worth.
+bool EncodePng(const Picture& picture, std::vector<std::uint8_t>& out)
+{
+    std::vector<std::uint8_t> raw;
+    raw.reserve(kPictureHeight * (1 + kPictureWidth));
+    for (const PictureLine& row : picture) {
+        raw.push_back(0);  // filter type: none
+        raw.insert(raw.end(), row.begin(), row.end());
     }
-    const bool written = std::fprintf(file, "P5\n%d %d\n255\n", kPictureWidth, kPictureHeight) > 0 &&
-                         std::fwrite(picture.data(), 1, sizeof(Picture), file) == sizeof(Picture) &&
-                         std::fflush(file) == 0 && fsync(fd) == 0;
-    const int writeErrno = errno;
-    if (std::fclose(file) != 0 || !written) {
-        error = std::strerror(written ? errno : writeErrno);
+    uLongf deflatedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<std::uint8_t> deflated(deflatedSize);
+    if (compress2(deflated.data(), &deflatedSize, raw.data(), static_cast<uLong>(raw.size()), Z_BEST_SPEED) !=
+        Z_OK)
         return false;
-    }
+
+    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    out.assign(std::begin(kSignature), std::end(kSignature));
+    std::vector<std::uint8_t> header;
+    AppendBigEndian(header, kPictureWidth);
+    AppendBigEndian(header, kPictureHeight);
+    // Bit depth 8, colour type 0 (grey), deflate, adaptive filtering, no interlace.
+    header.insert(header.end(), {8, 0, 0, 0, 0});
+    AppendChunk(out, "IHDR", header.data(), header.size());
+    AppendChunk(out, "IDAT", deflated.data(), deflatedSize);
+    AppendChunk(out, "IEND", nullptr, 0);
     return true;
 }
 
-// Takes over fd, which it closes.
-bool WritePng(const Picture& picture, int fd, std::string& error)
+void EncodePgm(const Picture& picture, std::vector<std::uint8_t>& out)
 {
-    QImage image(kPictureWidth, kPictureHeight, QImage::Format_Grayscale8);
-    for (int y = 0; y < kPictureHeight; ++y) std::memcpy(image.scanLine(y), picture[y].data(), kPictureWidth);
-    // The writer gets an open file rather than the name: a file of its own
-    // it closes unchecked, and bytes still buffered then (a full disk) would
-    // be lost without a word.
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        error = file.errorString().toStdString();
-        ::close(fd);
-        return false;
+    char header[32];
+    const int length = std::snprintf(header, sizeof header, "P5\n%d %d\n255\n", kPictureWidth, kPictureHeight);
+    out.assign(header, header + length);
+    for (const PictureLine& row : picture) out.insert(out.end(), row.begin(), row.end());
+}
+
+// Writes all of bytes to fd, with syncToDisk has them on the disk, and
+// closes fd in any case.
+bool WriteWhole(int fd, const std::vector<std::uint8_t>& bytes, bool syncToDisk, std::string& error)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
     }
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        error = writer.errorString().toStdString();
-        return false;
-    }
-    if (!file.flush()) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    if (fsync(fd) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString().toStdString();
+    const bool synced = !syncToDisk || fsync(fd) == 0;
+    const int syncErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!synced || !closed) {
+        error = std::strerror(synced ? errno : syncErrno);
         return false;
     }
     return true;
@@ -90,7 +114,8 @@ bool PublishWithoutReplacing(const std::string& temporary, const std::string& pa
 // name once it is whole, so a file under that name is never cut short: a
 // full disk or a crash midway leaves at most the hidden file, and a failed
 // write removes it.
-PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error)
+PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, bool syncToDisk,
+                          std::string& error)
 {
     const std::size_t slash = path.rfind('/');
     const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
@@ -105,7 +130,11 @@ PictureWrite WritePicture(const Picture& picture, const std::string& path, Pictu
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
-    const bool written = format == PictureFormat::Pgm ? WritePgm(picture, fd, error) : WritePng(picture, fd, error);
+    std::vector<std::uint8_t> bytes;
+    if (format == PictureFormat::Pgm) EncodePgm(picture, bytes);
+    else if (!EncodePng(picture, bytes)) error = "out of memory";
+    const bool written = !bytes.empty() && WriteWhole(fd, bytes, syncToDisk, error);
+    if (bytes.empty()) ::close(fd);
     if (written && PublishWithoutReplacing(temporary, path)) return PictureWrite::Written;
     const int publishErrno = errno;
     ::unlink(temporary.c_str());

@@ -6,7 +6,6 @@
 #include <malloc.h>
 #endif
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -28,7 +27,7 @@
 #include "rx/auto_rate.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
-#include "image_input.hpp"
+#include "image_module.hpp"
 #include "picture_files.hpp"
 #include "picture_output.hpp"
 #include "progress_line.hpp"
@@ -251,7 +250,7 @@ int Encode(Arguments& args)
     std::vector<Picture> pictures(images.size());
     for (std::size_t i = 0; i < images.size(); ++i) {
         std::string error;
-        if (!LoadPicture(images[i], pictures[i], error)) return Failure(images[i], "cannot read image: " + error);
+        if (!LoadPictureThroughModule(images[i], pictures[i], error)) return Failure(images[i], "cannot read image: " + error);
     }
 
     const auto gapSamples = static_cast<std::size_t>(std::llround(gapSeconds * kSampleRate));
@@ -398,6 +397,7 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
         const std::string name = recording == "-" ? "standard input" : recording;
         ProgressLine progress(recording == "-" ? "" : name);
         pictures.progress = &progress;
+        pictures.syncEachPicture = recording == "-";
         Feed feed(input, pictures, progress);
         std::string error;
         const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
@@ -421,6 +421,7 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
         }
     }
     pictures.EndOfInput();
+    pictures.SyncToDisk();
     if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
 
     std::printf("%ld picture%s, %ld lines\n%s\n", pictures.Pictures(), pictures.Pictures() == 1 ? "" : "s",
@@ -515,8 +516,6 @@ int Run(int argc, char** argv)
     mallopt(M_MMAP_THRESHOLD, 8 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
-    // For Qt's image format plugins; no display is needed.
-    QCoreApplication application(argc, argv);
     // Past a file-size limit (ulimit -f) a write fails as on a full disk,
     // and is reported as such, rather than killing the tool midway.
     signal(SIGXFSZ, SIG_IGN);

@@ -252,6 +252,35 @@ TEST_F(BadInputCli, CorruptOrCutImagesFailWithOneLineAndWriteNoRecording)
     unsetenv("QT_IMAGEIO_MAXALLOC");
 }
 
+// Images are read by a module of their own: a tool installed without it
+// says so for the image, and decodes all the same.
+TEST_F(BadInputCli, WithoutItsImageModuleEncodeSaysSoAndDecodeStillWorks)
+{
+    const fs::path lone = Path("lone");
+    fs::create_directory(lone);
+    fs::copy_file(TELVANE_CLI, lone / "telvane-cli");
+    const auto quoted = [](const std::string& text) {
+        std::string q = " '";
+        q += text;
+        q += '\'';
+        return q;
+    };
+    const std::string cli = quoted((lone / "telvane-cli").string());
+    const int encode = std::system(
+        (cli + " encode -o" + quoted(Path("lone.wav")) + quoted(Path("first.png")) + " 2>" + quoted(Path("lone.err"))).c_str());
+    EXPECT_EQ(WEXITSTATUS(encode), 1);
+    const std::string err = Slurp(Path("lone.err"));
+    std::string expected = "telvane-cli: ";
+    expected += Path("first.png") + ": cannot read image: the image reader could not be loaded";
+    EXPECT_EQ(err.rfind(expected, 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_FALSE(fs::exists(Path("lone.wav")));
+    const int decode =
+        std::system((cli + " decode -o" + quoted(Path("lone-out")) + quoted(Path("good.wav")) + " >/dev/null").c_str());
+    EXPECT_EQ(WEXITSTATUS(decode), 0);
+    EXPECT_TRUE(fs::exists(Path("lone-out") + "/rx0002.png"));
+}
+
 TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
 {
     const std::string readOnly = ReadOnlyDirectory();
