@@ -47,10 +47,7 @@ void Shell::OnInitMenu(Ui& menu)
     parts_.capture.CaptureInitMenu(items);
 }
 
-void Shell::OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
-{
-    parts_.capture.CaptureForwardPalette(message, first, second);
-}
+void Shell::OnPaletteChanged() { parts_.capture.CaptureForwardPalette(); }
 
 void Shell::DispatchCommand(WindowHandle mainWindow, std::int32_t code)
 {

@@ -54,7 +54,7 @@ public:
     void OnClose(WindowHandle mainWindow) override;
     void OnTimer() override;
     void OnInitMenu(Ui& menu) override;
-    void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second) override;
+    void OnPaletteChanged() override;
 
     void DispatchCommand(WindowHandle mainWindow, std::int32_t command) override;
 

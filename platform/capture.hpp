@@ -96,7 +96,6 @@ public:
     virtual void ResizeWindow(WindowHandle window, int width, int height) = 0;
     virtual void DestroyWindow(WindowHandle window) = 0;
 
-    // Queues a palette notice of the main window for the capture window.
-    virtual void PostPaletteMessage(WindowHandle window, std::uint32_t message, std::uintptr_t first,
-                                    std::intptr_t second) = 0;
+    // Tells the capture window, later, that the main window's palette changed.
+    virtual void PostPaletteChange(WindowHandle window) = 0;
 };

@@ -20,7 +20,8 @@ public:
     virtual void OnClose(WindowHandle mainWindow) = 0;
     virtual void OnTimer() = 0;
     virtual void OnInitMenu(Ui& menu) = 0;
-    virtual void OnPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second) = 0;
+    // The system's colours or palette changed.
+    virtual void OnPaletteChanged() = 0;
     // A menu item was chosen: its command code.
     virtual void DispatchCommand(WindowHandle mainWindow, std::int32_t command) = 0;
 };

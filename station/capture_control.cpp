@@ -126,10 +126,7 @@ void CaptureControl::CaptureInitMenu(CaptureMenu& menu)
     menu.CheckPreviewAndOverlay(captureStatus.previewOn, captureStatus.overlayOn);
 }
 
-void CaptureControl::CaptureForwardPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second)
-{
-    platform_.PostPaletteMessage(captureWindow, message, first, second);
-}
+void CaptureControl::CaptureForwardPalette() { platform_.PostPaletteChange(captureWindow); }
 
 void CaptureControl::CaptureDestroy()
 {

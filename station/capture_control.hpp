@@ -46,7 +46,8 @@ public:
     void CaptureDisplayDialog();
     // Sets the preview and overlay check marks of the menu being opened.
     void CaptureInitMenu(CaptureMenu& menu);
-    void CaptureForwardPalette(std::uint32_t message, std::uintptr_t first, std::intptr_t second);
+    // Passes a palette change of the main window on to the capture window.
+    void CaptureForwardPalette();
     void CaptureDestroy();
 
     std::int32_t CaptureErrorCallback(WindowHandle window, std::int32_t number, std::string_view text) override;

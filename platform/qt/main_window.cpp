@@ -23,8 +23,6 @@ constexpr int kTop = 10;
 constexpr int kWidth = 358;
 constexpr int kHeight = 186;
 
-// Palette notice codes as the capture window understands them.
-constexpr std::uint32_t kPaletteChanged = 0x0311;
 
 QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -224,5 +222,5 @@ void QtMainWindow::timerEvent(QTimerEvent* event)
 void QtMainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && shell_) shell_->OnPalette(kPaletteChanged, 0, 0);
+    if (event->type() == QEvent::PaletteChange && shell_) shell_->OnPaletteChanged();
 }

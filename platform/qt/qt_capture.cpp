@@ -201,7 +201,7 @@ void QtCapture::DestroyWindow(WindowHandle window)
     ForgetWindow();
 }
 
-void QtCapture::PostPaletteMessage(WindowHandle window, std::uint32_t, std::uintptr_t, std::intptr_t)
+void QtCapture::PostPaletteChange(WindowHandle window)
 {
     if (Ours(window)) QCoreApplication::postEvent(window_.data(), new QEvent(QEvent::PaletteChange));
 }

@@ -97,10 +97,8 @@ public:
     void ResizeWindow(WindowHandle window, int width, int height) override;
     void DestroyWindow(WindowHandle window) override;
 
-    // Qt has no palettes: a QEvent::PaletteChange is posted to the capture
-    // window, nothing more.
-    void PostPaletteMessage(WindowHandle window, std::uint32_t message, std::uintptr_t first,
-                            std::intptr_t second) override;
+    // A QEvent::PaletteChange is posted to the capture window, nothing more.
+    void PostPaletteChange(WindowHandle window) override;
 
     bool OverlayRequested() const { return overlayRequested_; }
 

@@ -282,12 +282,4 @@ TEST_F(CaptureControlTest, TeardownRemovesTheCallbacksBeforeDestroyingTheWindow)
     for (const auto& call : log.Calls()) EXPECT_EQ(call.rfind("get", 0), std::string::npos) << call;
 }
 
-TEST_F(CaptureControlTest, PaletteNoticesArePassedOnUnchanged)
-{
-    CreateAsMainWindowDoes();
-    log.Clear();
-    control.CaptureForwardPalette(0x0311, 7, -3);
-    EXPECT_EQ(log.Calls(), (Calls{"palette 785 7 -3"}));
-}
-
 }  // namespace

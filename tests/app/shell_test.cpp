@@ -223,8 +223,8 @@ TEST_F(ShellTest, CommandsReachTheirSubsystemsAndOthersAreIgnored)
     EXPECT_TRUE(ui.checked[Id(Command::Preview)]);  // the new driver's refresh turned preview on
     shell.OnMoveOrResize();
     EXPECT_EQ(log.Calls().back(), "move 10,10 160x120");
-    shell.OnPalette(0x030F, 0, 0);
-    EXPECT_EQ(log.Calls().back(), "palette 783 0 0");
+    shell.OnPaletteChanged();
+    EXPECT_EQ(log.Calls().back(), "palette");
 
     shell.DispatchCommand(mainWindow, Id(Command::PortCom2));
     EXPECT_TRUE(ui.checked[Id(Command::PortCom2)]);

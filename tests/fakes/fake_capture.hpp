@@ -125,12 +125,7 @@ public:
         log_.Add("destroy");
         if (IsWindow(window)) exists = false;
     }
-    void PostPaletteMessage(WindowHandle window, std::uint32_t message, std::uintptr_t first,
-                            std::intptr_t second) override
-    {
-        log_.Add("palette " + std::to_string(message) + " " + std::to_string(first) + " " + std::to_string(second) +
-                 (window ? "" : " to none"));
-    }
+    void PostPaletteChange(WindowHandle window) override { log_.Add(window ? "palette" : "palette to none"); }
 
     // What the platform would call while the callbacks are installed.
     std::int32_t FireError(std::int32_t number, std::string_view text)

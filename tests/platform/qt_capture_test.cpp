@@ -191,7 +191,7 @@ TEST_F(QtCaptureTest, RequestsToAGoneWindowAreQuiet)
     capture.DialogVideoSource(window);
     capture.SetPreview(window, true);
     capture.MoveWindow(window, 0, 0, 10, 10);
-    capture.PostPaletteMessage(window, 0, 0, 0);
+    capture.PostPaletteChange(window);
     capture.DestroyWindow(window);
     CaptureStatus status{7, 7, true, true};
     capture.GetStatus(window, status);
