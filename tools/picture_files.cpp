@@ -1,12 +1,7 @@
 #include "picture_files.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "common/samples.hpp"
 #include "progress_line.hpp"
@@ -44,7 +39,7 @@ void PictureFiles::Write(const Picture& picture, const std::string& note)
         char name[32];
         std::snprintf(name, sizeof name, "rx%04ld.%s", ++number_, format_ == PictureFormat::Pgm ? "pgm" : "png");
         path = (directory_ / name).string();
-        written = WritePicture(picture, path, format_, syncEachPicture, error);
+        written = WritePicture(picture, path, format_, error);
     }
     if (written == PictureWrite::Failed) {
         error_ = "cannot write picture: " + error;
@@ -52,26 +47,9 @@ void PictureFiles::Write(const Picture& picture, const std::string& note)
         return;
     }
     ++pictures_;
-    if (!syncEachPicture) unsynced_.push_back(path);
     if (progress != nullptr) progress->Clear();
     std::printf("picture %ld: %s (%s bps%s)\n", pictures_, path.c_str(), BitrateLabel(samplesPerBit), note.c_str());
     std::fflush(stdout);
-}
-
-void PictureFiles::SyncToDisk()
-{
-    for (const std::string& path : unsynced_) {
-        if (Failed()) break;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && fsync(fd) == 0;
-        const int syncErrno = errno;
-        if (fd >= 0) ::close(fd);
-        if (!synced) {
-            error_ = std::string("cannot write picture: ") + std::strerror(syncErrno);
-            failedPath_ = path;
-        }
-    }
-    unsynced_.clear();
 }
 
 std::optional<long> HighestPictureNumber(const std::filesystem::path& directory, std::error_code& ec)

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <vector>
 
 #include "rx/picture_sink.hpp"
 #include "picture_output.hpp"
@@ -28,18 +27,10 @@ public:
     const std::string& FailedPath() const { return failedPath_; }
     long Pictures() const { return pictures_; }
 
-    // Has every picture written so far on the disk, when they were not
-    // synced one by one: for many, one commit of the file system's journal
-    // then takes them all, where each alone takes its own.
-    void SyncToDisk();
-
     // The rate the receiver is at, for the report.
     std::int32_t samplesPerBit = 0;
     // Taken away before a picture is reported, when there is one.
     ProgressLine* progress = nullptr;
-    // Each picture on the disk before it is reported, as for a live input
-    // whose pictures come one by one; else one sync at the end.
-    bool syncEachPicture = true;
 
 private:
     void OnRepaint(const Picture& picture, long) override { Write(picture, ""); }
@@ -53,7 +44,6 @@ private:
     PictureFormat format_;
     long number_;
     long pictures_ = 0;
-    std::vector<std::string> unsynced_;
     std::string error_;
     std::string failedPath_;
 };

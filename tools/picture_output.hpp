@@ -12,7 +12,5 @@ enum class PictureWrite { Written, NameTaken, Failed };
 // Writes path (its bytes as the file system takes them) whole or not at all,
 // and never over a file already there (NameTaken). Otherwise Failed with a
 // reason in error when it cannot be written; nothing is then left of the
-// attempt. With syncToDisk the picture is on the disk before it has its
-// name; without, it is left to the caller to sync the file system.
-PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, bool syncToDisk,
-                          std::string& error);
+// attempt.
+PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error);

@@ -397,7 +397,6 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
         const std::string name = recording == "-" ? "standard input" : recording;
         ProgressLine progress(recording == "-" ? "" : name);
         pictures.progress = &progress;
-        pictures.syncEachPicture = recording == "-";
         Feed feed(input, pictures, progress);
         std::string error;
         const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
@@ -421,7 +420,6 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
         }
     }
     pictures.EndOfInput();
-    pictures.SyncToDisk();
     if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());
 
     std::printf("%ld picture%s, %ld lines\n%s\n", pictures.Pictures(), pictures.Pictures() == 1 ? "" : "s",
