@@ -5,6 +5,12 @@
 #include "capture_menu_items.hpp"
 #include "command_codes.hpp"
 
+namespace {
+// The "TX_Port" choices and the "Baudrate" items, each one checked.
+constexpr Command kPortItems[] = {Command::PortCom1, Command::PortCom2, Command::PortNone};
+constexpr Command kBaudItems[] = {Command::Baud5500, Command::Baud8250, Command::Baud11000};
+}  // namespace
+
 void Shell::OnCreate(WindowHandle mainWindow)
 {
     parts_.capture.CaptureCreate(mainWindow);
@@ -87,14 +93,14 @@ void Shell::ToggleSendNbtv()
     parts_.scheduler.ToggleSendNbtv();
     // The port cannot be changed while transmitting.
     const bool on = parts_.scheduler.transmitting == 1;
-    for (Command item : {Command::PortCom1, Command::PortCom2, Command::PortNone}) parts_.ui.EnableMenuItem(Id(item), !on);
+    for (Command item : kPortItems) parts_.ui.EnableMenuItem(Id(item), !on);
     Check(Command::SendNbtv, on);
 }
 
 void Shell::SelectPort(Command chosen, std::int32_t portSelection)
 {
     parts_.scheduler.SelectPort(portSelection);
-    for (Command item : {Command::PortCom1, Command::PortCom2, Command::PortNone}) Check(item, item == chosen);
+    for (Command item : kPortItems) Check(item, item == chosen);
 }
 
 void Shell::ToggleReceive(WindowHandle mainWindow)
@@ -109,7 +115,7 @@ void Shell::ToggleReceive(WindowHandle mainWindow)
 void Shell::SetBitRate(std::int32_t samplesPerBit, Command chosen)
 {
     parts_.samplesPerBit.store(samplesPerBit, std::memory_order_relaxed);
-    for (Command item : {Command::Baud5500, Command::Baud8250, Command::Baud11000}) Check(item, item == chosen);
+    for (Command item : kBaudItems) Check(item, item == chosen);
 }
 
 void Shell::Check(Command item, bool checked) { parts_.ui.CheckMenuItem(Id(item), checked); }
