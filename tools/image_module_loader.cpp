@@ -12,7 +12,8 @@ namespace {
 
 using LoadFunction = int (*)(const char*, std::uint8_t*, char*, std::size_t);
 
-// The directory of the running program, with its slash.
+// The directory of the running program, with its slash; empty when it
+// cannot be told.
 std::string ProgramDirectory()
 {
     char path[PATH_MAX];
@@ -34,6 +35,12 @@ LoadFunction LoadModule(std::string& error)
     }
     tried = true;
     const std::string directory = ProgramDirectory();
+    // Never a name the loader would look for along its search path or from
+    // the working directory.
+    if (directory.empty()) {
+        error = failure = "the image reader could not be loaded: the program's own directory is unknown";
+        return nullptr;
+    }
     void* module = nullptr;
     for (const std::string& candidate : {directory + TELVANE_IMAGE_MODULE_DIR + "/" + kImageModuleFile,
                                          directory + kImageModuleFile}) {
