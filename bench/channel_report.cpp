@@ -41,7 +41,7 @@
 #include "rx/receive_chain.hpp"
 #include "rx/picture_sink.hpp"
 #include "rx/robust_receiver.hpp"
-#include "recording_input.hpp"
+#include "sample_input.hpp"
 #include "tx/transmit_chain.hpp"
 
 namespace {

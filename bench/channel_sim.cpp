@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/samples.hpp"
-#include "recording_input.hpp"
+#include "sample_input.hpp"
 
 namespace {
 

@@ -14,8 +14,12 @@ set(TELVANE_MODEM_SOURCES
     ${TELVANE_ROOT}/modem/rx/robust/timing_detector.cpp
     ${TELVANE_ROOT}/modem/rx/robust/timing_loop.cpp)
 set(TELVANE_CLI_IO_SOURCES
-    ${TELVANE_ROOT}/tools/recording_input.cpp
+    ${TELVANE_ROOT}/tools/sample_input.cpp
     ${TELVANE_ROOT}/tools/picture_output.cpp)
+# Reading recordings of every other kind takes libsndfile: apart, so that
+# the tool loads it only for those.
+set(TELVANE_CLI_RECORDING_SOURCES
+    ${TELVANE_ROOT}/tools/recording_input.cpp)
 # Reading images takes Qt: apart, so that the tool loads it only to encode.
 set(TELVANE_CLI_IMAGE_SOURCES
     ${TELVANE_ROOT}/tools/image_input.cpp)

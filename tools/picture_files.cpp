@@ -39,7 +39,7 @@ void PictureFiles::Write(const Picture& picture, const std::string& note)
         char name[32];
         std::snprintf(name, sizeof name, "rx%04ld.%s", ++number_, format_ == PictureFormat::Pgm ? "pgm" : "png");
         path = (directory_ / name).string();
-        written = WritePicture(picture, path, format_, error);
+        written = WritePicture(picture, path, format_, syncEachPicture, error);
     }
     if (written == PictureWrite::Failed) {
         error_ = "cannot write picture: " + error;

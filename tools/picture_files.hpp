@@ -31,6 +31,11 @@ public:
     std::int32_t samplesPerBit = 0;
     // Taken away before a picture is reported, when there is one.
     ProgressLine* progress = nullptr;
+    // Each picture on the disk before it is reported: for live input, whose
+    // pictures cannot be decoded again. A recording's can, so its pictures
+    // are left to the page cache, which spares a 30-picture decode some
+    // 20 ms of waiting for the disk.
+    bool syncEachPicture = false;
 
 private:
     void OnRepaint(const Picture& picture, long) override { Write(picture, ""); }

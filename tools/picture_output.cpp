@@ -69,8 +69,9 @@ void EncodePgm(const Picture& picture, std::vector<std::uint8_t>& out)
     for (const PictureLine& row : picture) out.insert(out.end(), row.begin(), row.end());
 }
 
-// Writes all of bytes to fd and has them on the disk; closes fd in any case.
-bool WriteWhole(int fd, const std::vector<std::uint8_t>& bytes, std::string& error)
+// Writes all of bytes to fd, with syncToDisk onto the disk; closes fd in
+// any case.
+bool WriteWhole(int fd, const std::vector<std::uint8_t>& bytes, bool syncToDisk, std::string& error)
 {
     for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -82,7 +83,7 @@ bool WriteWhole(int fd, const std::vector<std::uint8_t>& bytes, std::string& err
         }
         done += static_cast<std::size_t>(written);
     }
-    const bool synced = fsync(fd) == 0;
+    const bool synced = !syncToDisk || fsync(fd) == 0;
     const int syncErrno = errno;
     const bool closed = ::close(fd) == 0;
     if (!synced || !closed) {
@@ -113,7 +114,8 @@ bool PublishWithoutReplacing(const std::string& temporary, const std::string& pa
 // name once it is whole, so a file under that name is never cut short: a
 // full disk or a crash midway leaves at most the hidden file, and a failed
 // write removes it.
-PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, std::string& error)
+PictureWrite WritePicture(const Picture& picture, const std::string& path, PictureFormat format, bool syncToDisk,
+                          std::string& error)
 {
     const std::size_t slash = path.rfind('/');
     const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
@@ -131,7 +133,7 @@ PictureWrite WritePicture(const Picture& picture, const std::string& path, Pictu
     std::vector<std::uint8_t> bytes;
     if (format == PictureFormat::Pgm) EncodePgm(picture, bytes);
     else if (!EncodePng(picture, bytes)) error = "out of memory";
-    const bool written = !bytes.empty() && WriteWhole(fd, bytes, error);
+    const bool written = !bytes.empty() && WriteWhole(fd, bytes, syncToDisk, error);
     if (bytes.empty()) ::close(fd);
     if (written && PublishWithoutReplacing(temporary, path)) return PictureWrite::Written;
     const int publishErrno = errno;

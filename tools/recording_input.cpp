@@ -1,10 +1,8 @@
 #include "recording_input.hpp"
 
-#include <poll.h>
 #include <samplerate.h>
 #include <sndfile.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,7 +15,7 @@
 
 namespace {
 
-constexpr sf_count_t kChunkFrames = 4096;
+constexpr sf_count_t kChunkFrames = kFileChunkFrames;
 constexpr const char* kNoRateOrChannels = "no valid sample rate or number of channels";
 
 struct SndfileCloser {
@@ -28,29 +26,6 @@ struct ResamplerDeleter {
 };
 using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 using ResamplerPtr = std::unique_ptr<SRC_STATE, ResamplerDeleter>;
-
-bool IsPassThrough(const SF_INFO& info)
-{
-    return info.channels == 1 && info.samplerate == kSampleRate &&
-           (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8;
-}
-
-bool ReadPassThrough(SNDFILE* file, sf_count_t total, SampleSink& sink, std::string& error)
-{
-    std::vector<std::uint8_t> chunk(kChunkFrames);
-    for (sf_count_t read = 0;;) {
-        const sf_count_t got = sf_read_raw(file, chunk.data(), static_cast<sf_count_t>(chunk.size()));
-        if (got > 0 && !sink.Take(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
-        read += std::max<sf_count_t>(got, 0);
-        sink.Progress(read, total);
-        if (got < static_cast<sf_count_t>(chunk.size())) break;
-    }
-    if (sf_error(file) != SF_ERR_NO_ERROR) {
-        error = sf_strerror(file);
-        return false;
-    }
-    return true;
-}
 
 // False when the sink wants no more.
 bool HandOn(std::span<const float> mono, std::vector<std::uint8_t>& bytes, SampleSink& sink)
@@ -143,14 +118,6 @@ bool ReadConverted(SNDFILE* file, const SF_INFO& info, SampleSink& sink, std::st
 
 }  // namespace
 
-std::uint8_t SampleToUnsigned8(float value)
-{
-    const double level = std::floor(static_cast<double>(value) * 128.0) + 128.0;
-    if (!(level >= 0.0)) return 0;  // also NaN
-    if (level > 255.0) return 255;
-    return static_cast<std::uint8_t>(level);
-}
-
 bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error)
 {
     // libsndfile would call a directory a file of no known format.
@@ -158,6 +125,14 @@ bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error
     if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         error = std::strerror(EISDIR);
         return false;
+    }
+    switch (ReadPlainWav(path, sink, error)) {
+    case PlainWav::Read:
+        return true;
+    case PlainWav::Failed:
+        return false;
+    case PlainWav::NotPlain:
+        break;
     }
     SF_INFO info{};
     SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
@@ -171,36 +146,5 @@ bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error
         error = kNoRateOrChannels;
         return false;
     }
-    // What a sound card would deliver already: handed on as raw bytes.
-    return IsPassThrough(info) ? ReadPassThrough(file.get(), info.frames, sink, error)
-                               : ReadConverted(file.get(), info, sink, error);
-}
-
-bool ReadRawSamples(int fd, SampleSink& sink, std::string& error)
-{
-    std::vector<std::uint8_t> chunk(4096);
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got > 0) {
-            if (!sink.Take(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) return true;
-        } else if (got == 0) {
-            return true;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // A descriptor left non-blocking by whoever opened it: wait for
-            // the samples as a blocking read would.
-            pollfd ready{fd, POLLIN, 0};
-            if (poll(&ready, 1, -1) < 0) {
-                if (errno != EINTR) {
-                    error = std::strerror(errno);
-                    return false;
-                }
-                if (!sink.Take({})) return true;
-            }
-        } else if (errno != EINTR) {
-            error = std::strerror(errno);
-            return false;
-        } else if (!sink.Take({})) {
-            return true;
-        }
-    }
+    return ReadConverted(file.get(), info, sink, error);
 }

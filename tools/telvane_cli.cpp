@@ -27,11 +27,12 @@
 #include "rx/auto_rate.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
-#include "image_module.hpp"
+#include "finding_ahead.hpp"
+#include "tool_modules.hpp"
 #include "picture_files.hpp"
 #include "picture_output.hpp"
 #include "progress_line.hpp"
-#include "recording_input.hpp"
+#include "sample_input.hpp"
 #include "stop_signals.hpp"
 #include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
@@ -78,7 +79,8 @@ constexpr const char* kHelp =
     "        there is overwritten. Each is reported with the bit rate it was\n"
     "        received at.\n"
     "        A RECORDING of - reads raw unsigned 8-bit mono samples at 22050/s from\n"
-    "        standard input, writing each picture as soon as it is complete:\n"
+    "        standard input, writing each picture as soon as it is complete, and on\n"
+    "        the disk before it is reported (live input cannot be decoded again):\n"
     "          parec --format=u8 --rate=22050 --channels=1 --latency-msec=50 |\n"
     "            telvane-cli decode -o pictures -\n"
     "        An interrupt, termination or hang-up ends the decode as the end of\n"
@@ -373,6 +375,21 @@ private:
     ProgressLine& progress_;
 };
 
+// A recording file: a plain 8-bit WAV (as encode writes) read directly,
+// any other through the recording module.
+bool ReadRecordingFile(const std::string& path, SampleSink& sink, std::string& error)
+{
+    switch (ReadPlainWav(path, sink, error)) {
+    case PlainWav::Read:
+        return true;
+    case PlainWav::Failed:
+        return false;
+    case PlainWav::NotPlain:
+        break;
+    }
+    return ReadRecordingThroughModule(path, sink, error);
+}
+
 // A run's status: the worst of its recordings'.
 int Worse(int status, int other) { return status == kExitFailure || other == kExitFailure ? kExitFailure : std::max(status, other); }
 
@@ -397,11 +414,19 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
         const std::string name = recording == "-" ? "standard input" : recording;
         ProgressLine progress(recording == "-" ? "" : name);
         pictures.progress = &progress;
-        Feed feed(input, pictures, progress);
+        pictures.syncEachPicture = recording == "-";
         std::string error;
-        const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
-                                           : ReadRecording(recording, feed, error);
-        input.Flush();
+        bool read = false;
+        if (recording == "-") {
+            Feed feed(input, pictures, progress);
+            read = ReadRawSamples(STDIN_FILENO, feed, error);
+            input.Flush();
+        } else {
+            FindingAhead<Input> ahead(input);
+            Feed feed(ahead, pictures, progress);
+            read = ReadRecordingFile(recording, feed, error);
+            ahead.Flush();
+        }
         pictures.progress = nullptr;
         progress.Clear();
         if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "image_input.hpp"
-#include "image_module.hpp"
+#include "tool_modules.hpp"
 
 extern "C" __attribute__((visibility("default"))) int telvane_load_picture(const char* path, std::uint8_t* picture,
                                                                           char* error, std::size_t errorSize)
