@@ -25,9 +25,8 @@ protected:
     ~SampleSink() = default;
 };
 
-// Frames read from a file at a time, about 3 s: large, so that what a
-// chunk costs further on (a hand-over between threads) is small beside its
-// samples.
+// Frames read from a file at a time, about 3 s: few reads, and few rounds
+// of whatever each chunk costs further on.
 inline constexpr std::int64_t kFileChunkFrames = 65536;
 
 enum class PlainWav { Read, NotPlain, Failed };

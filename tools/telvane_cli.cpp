@@ -27,7 +27,6 @@
 #include "rx/auto_rate.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
-#include "finding_ahead.hpp"
 #include "tool_modules.hpp"
 #include "picture_files.hpp"
 #include "picture_output.hpp"
@@ -415,18 +414,11 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
         ProgressLine progress(recording == "-" ? "" : name);
         pictures.progress = &progress;
         pictures.syncEachPicture = recording == "-";
+        Feed feed(input, pictures, progress);
         std::string error;
-        bool read = false;
-        if (recording == "-") {
-            Feed feed(input, pictures, progress);
-            read = ReadRawSamples(STDIN_FILENO, feed, error);
-            input.Flush();
-        } else {
-            FindingAhead<Input> ahead(input);
-            Feed feed(ahead, pictures, progress);
-            read = ReadRecordingFile(recording, feed, error);
-            ahead.Flush();
-        }
+        const bool read = recording == "-" ? ReadRawSamples(STDIN_FILENO, feed, error)
+                                           : ReadRecordingFile(recording, feed, error);
+        input.Flush();
         pictures.progress = nullptr;
         progress.Clear();
         if (pictures.Failed()) return Failure(pictures.FailedPath(), pictures.Error());

@@ -57,25 +57,16 @@ public:
     void Receive(std::span<const std::uint8_t> samples, std::span<const float> full)
     {
         finder.Find(samples);
-        Deliver(samples, full, finder.found);
-        finder.found.clear();
-    }
-
-    // Receive's second half, for samples the finder has had already (and
-    // nothing after them): found holds the preambles it found in them. The
-    // finder's half can so run ahead on another thread.
-    void Deliver(std::span<const std::uint8_t> samples, std::span<const float> full,
-                 const std::vector<RateFinder::Preamble>& found)
-    {
         received_ += static_cast<std::int64_t>(samples.size());
-        for (const RateFinder::Preamble& preamble : found)
+        for (const RateFinder::Preamble& preamble : finder.found)
             lastPreamble_[RateFinder::Index(preamble.samplesPerBit)] = preamble.windowStart;
         if (!follow_) {
+            finder.found.clear();
             receiver_.Receive(samples, full);
             fed_ = received_;
             return;
         }
-        for (const RateFinder::Preamble& preamble : found) {
+        for (const RateFinder::Preamble& preamble : finder.found) {
             // Where the preamble's flags begin, at the latest: the window's
             // agreement reaches 25 bits back, and a word more covers a
             // window that passed a word late. Switching early costs nothing:
@@ -84,6 +75,7 @@ public:
             const bool first = !started_ && switches_.empty();
             switches_.push_back({std::max(first ? begins - leadIn_ : begins, fed_), preamble.samplesPerBit});
         }
+        finder.found.clear();
         held_.insert(held_.end(), samples.begin(), samples.end());
         heldFull_.insert(heldFull_.end(), full.begin(), full.end());
         FeedUpTo(received_ - kDelaySamples);
