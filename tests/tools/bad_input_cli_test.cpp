@@ -252,9 +252,10 @@ TEST_F(BadInputCli, CorruptOrCutImagesFailWithOneLineAndWriteNoRecording)
     unsetenv("QT_IMAGEIO_MAXALLOC");
 }
 
-// Images are read by a module of their own: a tool installed without it
-// says so for the image, and decodes all the same.
-TEST_F(BadInputCli, WithoutItsImageModuleEncodeSaysSoAndDecodeStillWorks)
+// Images, and recordings of other kinds than plain 8-bit WAVs, are read by
+// modules of their own: a tool installed without them says so for such a
+// file, and decodes a plain WAV all the same.
+TEST_F(BadInputCli, WithoutItsModulesTheToolSaysSoAndStillDecodesPlainWavs)
 {
     const fs::path lone = Path("lone");
     fs::create_directory(lone);
@@ -275,10 +276,41 @@ TEST_F(BadInputCli, WithoutItsImageModuleEncodeSaysSoAndDecodeStillWorks)
     EXPECT_EQ(err.rfind(expected, 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_FALSE(fs::exists(Path("lone.wav")));
-    const int decode =
-        std::system((cli + " decode -o" + quoted(Path("lone-out")) + quoted(Path("good.wav")) + " >/dev/null").c_str());
-    EXPECT_EQ(WEXITSTATUS(decode), 0);
-    EXPECT_TRUE(fs::exists(Path("lone-out") + "/rx0002.png"));
+
+    // Plain WAVs need no module: also with chunks the reader does not know,
+    // odd-sized ones with their pad byte, and a longer format chunk.
+    const std::string riff = good_.substr(0, 12);
+    const std::string format = good_.substr(12, 24);  // "fmt ", 16, and its 16 bytes
+    const std::string data = good_.substr(36);
+    std::string longFormat = format + std::string(2, '\0');  // with a cbSize of 0
+    PutU32(longFormat, 4, 18);
+    const std::string list = std::string("LIST") + '\3' + std::string(3, '\0') + "abc" + '\0';
+    const std::string fact = std::string("fact") + '\4' + std::string(7, '\0');
+    int n = 0;
+    for (std::string layout : {good_, riff + list + format + data, riff + longFormat + data, riff + format + fact + data}) {
+        SCOPED_TRACE(n);
+        PutU32(layout, 4, static_cast<std::uint32_t>(layout.size() - 8));
+        const std::string name = Path("layout" + std::to_string(n) + ".wav");
+        const std::string out = Path("lone-out" + std::to_string(n++));
+        Spit(name, layout);
+        const int decode = std::system((cli + " decode -o" + quoted(out) + quoted(name) + " >/dev/null").c_str());
+        EXPECT_EQ(WEXITSTATUS(decode), 0);
+        ExpectRowsOf(first_, fs::path(out) / "rx0001.png");
+        ExpectRowsOf(second_, fs::path(out) / "rx0002.png");
+    }
+
+    // Recordings other than plain 8-bit WAVs need the recording module.
+    std::string wide = good_;
+    wide[32] = 2;   // block align: 2 bytes
+    wide[34] = 16;  // bits per sample
+    PutU32(wide, 28, 44100);
+    Spit(Path("wide.wav"), wide);
+    const int wideDecode = std::system((cli + " decode -o" + quoted(Path("lone-out")) + quoted(Path("wide.wav")) +
+                                        " >/dev/null 2>" + quoted(Path("wide.err"))).c_str());
+    EXPECT_EQ(WEXITSTATUS(wideDecode), 1);
+    const std::string wideErr = Slurp(Path("wide.err"));
+    EXPECT_NE(wideErr.find("wide.wav: cannot read recording: the recording reader could not be loaded"),
+              std::string::npos) << wideErr;
 }
 
 TEST_F(BadInputCli, OutputThatCannotBeWrittenFailsWithOneLine)
