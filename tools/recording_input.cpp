@@ -126,14 +126,7 @@ bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error
         error = std::strerror(EISDIR);
         return false;
     }
-    switch (ReadPlainWav(path, sink, error)) {
-    case PlainWav::Read:
-        return true;
-    case PlainWav::Failed:
-        return false;
-    case PlainWav::NotPlain:
-        break;
-    }
+    if (const std::optional<bool> read = ReadPlainWav(path, sink, error)) return *read;
     SF_INFO info{};
     SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {

@@ -92,13 +92,13 @@ bool FindPlainData(int fd, std::int64_t fileSize, DataChunk& data)
 
 }  // namespace
 
-PlainWav ReadPlainWav(const std::string& path, SampleSink& sink, std::string& error)
+std::optional<bool> ReadPlainWav(const std::string& path, SampleSink& sink, std::string& error)
 {
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
-    if (file.get() < 0 || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return PlainWav::NotPlain;
+    if (file.get() < 0 || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     DataChunk data;
-    if (!FindPlainData(file.get(), status.st_size, data)) return PlainWav::NotPlain;
+    if (!FindPlainData(file.get(), status.st_size, data)) return std::nullopt;
 
     const std::int64_t total = std::min<std::int64_t>(data.size, std::max<std::int64_t>(status.st_size - data.offset, 0));
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(kFileChunkFrames));
@@ -108,14 +108,14 @@ PlainWav ReadPlainWav(const std::string& path, SampleSink& sink, std::string& er
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             error = std::strerror(errno);
-            return PlainWav::Failed;
+            return false;
         }
         if (got == 0) break;  // cut short
         read += got;
         if (!sink.Take(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)))) break;
         sink.Progress(read, total);
     }
-    return PlainWav::Read;
+    return true;
 }
 
 std::uint8_t SampleToUnsigned8(float value)

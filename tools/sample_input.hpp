@@ -5,6 +5,7 @@
 // writes them).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -29,15 +30,13 @@ protected:
 // of whatever each chunk costs further on.
 inline constexpr std::int64_t kFileChunkFrames = 65536;
 
-enum class PlainWav { Read, NotPlain, Failed };
-
 // A RIFF WAVE file of PCM, one channel, 22050 samples/s and 8 bits, with a
 // data chunk of a stated size, handed on byte for byte (to the end of the
-// file where it is cut short). NotPlain, with nothing read, for any other
-// file and for one that cannot be opened or whose header cannot be read:
-// an audio library's turn. Failed with a reason in error when reading its
-// samples fails; the chunks handed on before stand.
-PlainWav ReadPlainWav(const std::string& path, SampleSink& sink, std::string& error);
+// file where it is cut short): true, or false with a reason in error when
+// reading its samples fails (the chunks handed on before stand). Nothing,
+// with nothing read, for any other file and for one that cannot be opened
+// or whose header cannot be read: an audio library's turn.
+std::optional<bool> ReadPlainWav(const std::string& path, SampleSink& sink, std::string& error);
 
 // Raw unsigned 8-bit mono samples at 22050/s from a file descriptor (standard
 // input), handed on as they arrive, until its end. A wait for them that a

@@ -378,14 +378,7 @@ private:
 // any other through the recording module.
 bool ReadRecordingFile(const std::string& path, SampleSink& sink, std::string& error)
 {
-    switch (ReadPlainWav(path, sink, error)) {
-    case PlainWav::Read:
-        return true;
-    case PlainWav::Failed:
-        return false;
-    case PlainWav::NotPlain:
-        break;
-    }
+    if (const std::optional<bool> read = ReadPlainWav(path, sink, error)) return *read;
     return ReadRecordingThroughModule(path, sink, error);
 }
 
