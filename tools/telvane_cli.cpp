@@ -27,12 +27,12 @@
 #include "rx/auto_rate.hpp"
 #include "rx/receive_chain.hpp"
 #include "rx/robust_receiver.hpp"
-#include "tool_modules.hpp"
 #include "picture_files.hpp"
 #include "picture_output.hpp"
 #include "progress_line.hpp"
 #include "sample_input.hpp"
 #include "stop_signals.hpp"
+#include "tool_modules.hpp"
 #include "tx/transmit_chain.hpp"
 #include "tx/wav_writer.hpp"
 
