@@ -4,6 +4,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -50,28 +53,89 @@ int Ones(std::uint64_t word)
 // Bits i of a word with i mod 3 == 0.
 constexpr std::uint64_t kEveryThird = 0x9249249249249249u;
 
-// The bits of a word whose samples have phase (sample mod n) phase; at 3
-// samples per bit the word's first sample has phase first (64 is 1 mod 3,
-// so each word starts one phase on).
+// At 3 samples per bit a word's first sample has phase first (64 is 1 mod
+// 3, so each word starts one phase on): the bits of the samples of each
+// phase, and how many they are (22 for the phase of bits 0, 3, ... 63, 21
+// for the others), by first and phase.
+struct ThirdsOfAWord {
+    std::array<std::array<std::uint64_t, 3>, 3> mask{};
+    std::array<std::array<int, 3>, 3> samples{};
+};
+constexpr ThirdsOfAWord kThirds = [] {
+    ThirdsOfAWord thirds;
+    for (int first = 0; first < 3; ++first) {
+        for (int phase = 0; phase < 3; ++phase) {
+            const int shift = (phase - first + 3) % 3;
+            thirds.mask[first][phase] = kEveryThird << shift;
+            thirds.samples[first][phase] = shift == 0 ? 22 : 21;
+        }
+    }
+    return thirds;
+}();
+
+// The bits of a word whose samples have phase (sample mod n) phase.
 std::uint64_t PhaseMask(std::int32_t n, int phase, int first)
 {
     switch (n) {
     case 2:
         return 0x5555555555555555u << phase;
     case 3:
-        return kEveryThird << ((phase - first + 3) % 3);
+        return kThirds.mask[first][phase];
     default:
         return 0x1111111111111111u << phase;
     }
 }
 
-// How many of a word's samples PhaseMask picks: 64 / n, or at 3 samples per
-// bit 22 for the phase of bits 0, 3, ... 63 and 21 for the others.
-int PhaseSamples(std::int32_t n, int phase, int first)
+// How many of a word's samples PhaseMask picks.
+int PhaseSamples(std::int32_t n, int phase, int first) { return n == 3 ? kThirds.samples[first][phase] : 64 / n; }
+
+// A word's 64 samples sliced against threshold, one bit each (1: above),
+// the first sample lowest; sum becomes their sum.
+#ifdef __SSE2__
+// Sixteen samples at a time (SSE2 is part of every x86-64): compared as
+// signed bytes once both sides are shifted by 128, the comparison's top bits
+// gathered by movemask, and summed by sums of absolute differences from 0.
+std::uint64_t Slice(const std::uint8_t* samples, std::uint8_t threshold, int& sum)
 {
-    if (n != 3) return 64 / n;
-    return (phase - first + 3) % 3 == 0 ? 22 : 21;
+    const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i level = _mm_set1_epi8(static_cast<char>(threshold ^ 0x80));
+    __m128i sums = _mm_setzero_si128();
+    std::uint64_t sliced = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 16 * i));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+        const __m128i above = _mm_cmpgt_epi8(_mm_xor_si128(bytes, shift), level);
+        sliced |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(above))) << (16 * i);
+    }
+    // Each half holds the sum of 32 samples, at most 8160.
+    sum = _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    return sliced;
 }
+#else
+std::uint64_t Slice(const std::uint8_t* samples, std::uint8_t threshold, int& sum)
+{
+    // Compared and summed a byte a sample, which the compiler vectorises.
+    std::array<std::uint8_t, 64> above{};
+    sum = 0;
+    for (int i = 0; i < 64; ++i) {
+        above[i] = samples[i] > threshold ? 1 : 0;
+        sum += samples[i];
+    }
+    std::uint64_t sliced = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight 0/1 bytes into eight bits, the first byte lowest: the
+        // multiplication gathers them in the top byte without carries.
+        for (int i = 0; i < 8; ++i) {
+            std::uint64_t bytes;
+            std::memcpy(&bytes, above.data() + 8 * i, 8);
+            sliced |= ((bytes * 0x0102040810204080u) >> 56) << (8 * i);
+        }
+    } else {
+        for (int i = 0; i < 64; ++i) sliced |= static_cast<std::uint64_t>(above[i]) << i;
+    }
+    return sliced;
+}
+#endif
 
 }  // namespace
 
@@ -101,26 +165,8 @@ void RateFinder::Find(std::span<const std::uint8_t> samples)
 void RateFinder::TakeWord(const std::uint8_t* samples)
 {
     const auto threshold = static_cast<std::uint8_t>(std::floor(dcLevel_));
-    // Compared and summed a byte a sample, which the compiler vectorises.
-    std::array<std::uint8_t, 64> above{};
     int sum = 0;
-    for (int i = 0; i < 64; ++i) {
-        above[i] = samples[i] > threshold ? 1 : 0;
-        sum += samples[i];
-    }
-    std::uint64_t sliced = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        // Eight 0/1 bytes into eight bits, the first byte lowest: the
-        // multiplication gathers them in the top byte without carries.
-        for (int i = 0; i < 8; ++i) {
-            std::uint64_t bytes;
-            std::memcpy(&bytes, above.data() + 8 * i, 8);
-            sliced |= ((bytes * 0x0102040810204080u) >> 56) << (8 * i);
-        }
-    } else {
-        for (int i = 0; i < 64; ++i) sliced |= static_cast<std::uint64_t>(above[i]) << i;
-    }
-    FindInWord(sliced);
+    FindInWord(Slice(samples, threshold, sum));
     dcLevel_ += (sum / 64.0 - dcLevel_) * kDcStep;
 }
 
@@ -155,9 +201,11 @@ void RateFinder::CountRate(std::uint64_t sliced, WordCounts& counts, const WordC
 void RateFinder::FindInWord(std::uint64_t sliced)
 {
     WordCounts& counts = window_[slot_];
-    const WordCounts leaving2 = window_[(slot_ + kMaxWindowWords - WindowWords(2)) % kMaxWindowWords];
-    const WordCounts leaving3 = window_[(slot_ + kMaxWindowWords - WindowWords(3)) % kMaxWindowWords];
-    const WordCounts leaving4 = counts;  // the window at 4 is the whole ring
+    // The windows at 2 and 3 are shorter than the ring, so the words leaving
+    // them are other slots than counts; the window at 4 is the whole ring.
+    const WordCounts& leaving2 = window_[(slot_ + kMaxWindowWords - WindowWords(2)) % kMaxWindowWords];
+    const WordCounts& leaving3 = window_[(slot_ + kMaxWindowWords - WindowWords(3)) % kMaxWindowWords];
+    const WordCounts leaving4 = counts;
     counts.first = first_;
     counts.changes = Ones(sliced ^ Lagged(sliced, sliced_[0], sliced_[1], 1));
     CountRate<2>(sliced, counts, leaving2);
@@ -177,17 +225,16 @@ void RateFinder::FindInWord(std::uint64_t sliced)
             if (sums.agreeing[phase] * 100 >= percent * sums.ofPhase[phase]) return true;
         return false;
     };
-    if (agrees(2, kAgreeingPercent)) lastFastFlags_ = words_;
+    const bool fastFlags = agrees(2, kAgreeingPercent);
+    if (fastFlags) lastFastFlags_ = words_;
+    // The fastest rate that passes. At 4, not the alias of 2 samples per
+    // bit: a window that reaches back to where 2 passed, or while 2 is still
+    // well above random.
     std::int32_t rate = 0;
-    for (const std::int32_t n : kRates) {
-        // The alias of 2 samples per bit, in a window at 4 that reaches back
-        // to where 2 passed, or while 2 is still well above random.
-        const bool alias = n == 4 && (words_ - lastFastFlags_ <= WindowWords(4) || agrees(2, kAliasPercent));
-        if (!alias && agrees(n, kAgreeingPercent)) {
-            rate = n;
-            break;
-        }
-    }
+    if (fastFlags) rate = 2;
+    else if (agrees(3, kAgreeingPercent)) rate = 3;
+    else if (words_ - lastFastFlags_ > WindowWords(4) && !agrees(2, kAliasPercent) && agrees(4, kAgreeingPercent))
+        rate = 4;
     // A window that fails for a word or two amid the flags (noise, a
     // sampling phase on the bits' edges) is still the same preamble.
     const bool samePreamble = rate == lastFoundRate_ && (words_ - lastFoundWord_) * 64 <= 160 * rate;
