@@ -55,19 +55,22 @@ constexpr std::uint64_t kEveryThird = 0x9249249249249249u;
 
 // At 3 samples per bit a word's first sample has phase first (64 is 1 mod
 // 3, so each word starts one phase on): the bits of the samples of each
-// phase, and how many they are (22 for the phase of bits 0, 3, ... 63, 21
-// for the others), by first and phase.
+// phase by first and phase; and the samples of each phase in a whole window
+// of WindowWords(3) = 5 words, by the first of the word after it (22 for
+// the phase of a word's bits 0, 3, ... 63, 21 for the others).
 struct ThirdsOfAWord {
     std::array<std::array<std::uint64_t, 3>, 3> mask{};
-    std::array<std::array<int, 3>, 3> samples{};
+    std::array<std::array<int, 3>, 3> inWindow{};
 };
 constexpr ThirdsOfAWord kThirds = [] {
     ThirdsOfAWord thirds;
     for (int first = 0; first < 3; ++first) {
         for (int phase = 0; phase < 3; ++phase) {
-            const int shift = (phase - first + 3) % 3;
-            thirds.mask[first][phase] = kEveryThird << shift;
-            thirds.samples[first][phase] = shift == 0 ? 22 : 21;
+            thirds.mask[first][phase] = kEveryThird << ((phase - first + 3) % 3);
+            for (int back = 1; back <= RateFinder::WindowWords(3); ++back) {
+                const int wordFirst = ((first - back) % 3 + 3) % 3;
+                thirds.inWindow[first][phase] += (phase - wordFirst + 3) % 3 == 0 ? 22 : 21;
+            }
         }
     }
     return thirds;
@@ -86,8 +89,12 @@ std::uint64_t PhaseMask(std::int32_t n, int phase, int first)
     }
 }
 
-// How many of a word's samples PhaseMask picks.
-int PhaseSamples(std::int32_t n, int phase, int first) { return n == 3 ? kThirds.samples[first][phase] : 64 / n; }
+// The samples of phase in a whole window at n samples per bit, where the
+// word after it starts at phase next.
+int WindowSamples(std::int32_t n, int phase, int next)
+{
+    return n == 3 ? kThirds.inWindow[next][phase] : RateFinder::WindowWords(n) * 64 / n;
+}
 
 // A word's 64 samples sliced against threshold, one bit each (1: above),
 // the first sample lowest; sum becomes their sum.
@@ -188,13 +195,9 @@ void RateFinder::CountRate(std::uint64_t sliced, WordCounts& counts, const WordC
     const std::uint64_t agreeing = ~(level ^ Lagged(level, descrambled_[r], 0, 8 * N));
     descrambled_[r] = level;
     for (int phase = 0; phase < N; ++phase) {
-        if (full) {
-            sums.agreeing[phase] -= leaving.agreeing[r][phase];
-            sums.ofPhase[phase] -= PhaseSamples(N, phase, leaving.first);
-        }
+        if (full) sums.agreeing[phase] -= leaving.agreeing[r][phase];
         counts.agreeing[r][phase] = Ones(agreeing & PhaseMask(N, phase, counts.first));
         sums.agreeing[phase] += counts.agreeing[r][phase];
-        sums.ofPhase[phase] += PhaseSamples(N, phase, counts.first);
     }
 }
 
@@ -222,7 +225,7 @@ void RateFinder::FindInWord(std::uint64_t sliced)
         const Sums& sums = sums_[Index(n)];
         if (words_ < WindowWords(n) || sums.quietWords > 0) return false;
         for (int phase = 0; phase < n; ++phase)
-            if (sums.agreeing[phase] * 100 >= percent * sums.ofPhase[phase]) return true;
+            if (sums.agreeing[phase] * 100 >= percent * WindowSamples(n, phase, first_)) return true;
         return false;
     };
     const bool fastFlags = agrees(2, kAgreeingPercent);

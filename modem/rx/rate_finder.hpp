@@ -99,7 +99,6 @@ private:
     struct Sums {
         int quietWords = 0;  // with too few sign changes to be a signal
         std::array<int, 4> agreeing{};
-        std::array<int, 4> ofPhase{};
 
         bool operator==(const Sums&) const = default;
     };
