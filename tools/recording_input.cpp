@@ -120,13 +120,18 @@ bool ReadConverted(SNDFILE* file, const SF_INFO& info, SampleSink& sink, std::st
 
 bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error)
 {
+    if (const std::optional<bool> read = ReadPlainWav(path, sink, error)) return *read;
+    return ReadOtherRecording(path, sink, error);
+}
+
+bool ReadOtherRecording(const std::string& path, SampleSink& sink, std::string& error)
+{
     // libsndfile would call a directory a file of no known format.
     struct stat status {};
     if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         error = std::strerror(EISDIR);
         return false;
     }
-    if (const std::optional<bool> read = ReadPlainWav(path, sink, error)) return *read;
     SF_INFO info{};
     SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {

@@ -13,3 +13,7 @@
 // False with a reason in error when the file cannot be read; the chunks
 // handed on before a failure stand.
 bool ReadRecording(const std::string& path, SampleSink& sink, std::string& error);
+
+// The same for a file that ReadPlainWav has found not to be a plain WAV:
+// through libsndfile alone.
+bool ReadOtherRecording(const std::string& path, SampleSink& sink, std::string& error);

@@ -13,7 +13,7 @@ extern "C" __attribute__((visibility("default"))) int telvane_read_recording(con
                                                                             char* error, std::size_t errorSize)
 {
     std::string reason;
-    if (ReadRecording(path, *sink, reason)) return 1;
+    if (ReadOtherRecording(path, *sink, reason)) return 1;
     std::snprintf(error, errorSize, "%s", reason.c_str());
     return 0;
 }

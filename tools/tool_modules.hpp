@@ -21,7 +21,7 @@ inline constexpr const char* kImageModuleEntry = "telvane_load_picture";
 // The recording module's file, and its entry point:
 //   extern "C" int telvane_read_recording(const char* path, SampleSink* sink,
 //                                         char* error, std::size_t errorSize)
-// reads path into sink as ReadRecording does and returns 1, or returns 0
+// reads path into sink as ReadOtherRecording does and returns 1, or returns 0
 // with a reason in error.
 inline constexpr const char* kRecordingModuleFile = "telvane-cli-recordings.so";
 inline constexpr const char* kRecordingModuleEntry = "telvane_read_recording";
@@ -30,6 +30,7 @@ inline constexpr const char* kRecordingModuleEntry = "telvane_read_recording";
 // when the module cannot be loaded.
 bool LoadPictureThroughModule(const std::string& path, Picture& picture, std::string& error);
 
-// Reads the recording path into sink as ReadRecording does; false with a
-// reason in error when it cannot, or when the module cannot be loaded.
+// Reads the recording path, one that is not a plain WAV, into sink as
+// ReadOtherRecording does; false with a reason in error when it cannot, or
+// when the module cannot be loaded.
 bool ReadRecordingThroughModule(const std::string& path, SampleSink& sink, std::string& error);
