@@ -51,7 +51,7 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "Usage: telvane-channel [--seed N] [--pictures N] [--jobs N] [--quick]\n"
-    "                       [--csv PATH] [--png PATH]\n"
+    "                       [--only SWEEPS] [--csv PATH] [--png PATH]\n"
     "       telvane-channel --self-test\n"
     "\n"
     "Sends N random pictures (default 16) back to back at each bit rate through\n"
@@ -62,6 +62,8 @@ constexpr const char* kUsage =
     "  --seed N      pictures and noise (default 1)\n"
     "  --jobs N      worker threads (default: 2, or fewer cores)\n"
     "  --quick       coarse grids and 4 pictures\n"
+    "  --only SWEEPS only the sweeps named, comma-separated (e.g. echo,pause);\n"
+    "                the CSV and chart are then written only where asked\n"
     "  --self-test   clean, inverted, very noisy and +-100 ppm channels; exit\n"
     "                status 1 if any result is wrong\n";
 
@@ -225,6 +227,9 @@ struct Case {
     // 16-bit samples: the robust receiver takes them whole, the exact one
     // cut to 8 bits as telvane-cli reads a 16-bit recording.
     bool sixteenBit = false;
+    // Its place among all the cases: its noise is the same when only some
+    // sweeps run.
+    std::size_t index = 0;
 };
 
 // The broadcasts for every framing f at every rate r, index f kRates + r.
@@ -256,7 +261,7 @@ void RunAll(std::vector<Case>& cases, const std::vector<Broadcast>& broadcasts, 
             try {
                 Case& c = cases[i / kRates];
                 const Broadcast& b = broadcasts[static_cast<std::size_t>(c.framing) * kRates + i % kRates];
-                const std::uint64_t noiseSeed = seed * 1000003u + i;
+                const std::uint64_t noiseSeed = seed * 1000003u + c.index * kRates + i % kRates;
                 static const std::vector<Picture> kNone;
                 const std::vector<Picture>& sent = c.framing == Framing::kHiss ? kNone : pictures;
                 if (c.sixteenBit) {
@@ -372,6 +377,7 @@ std::vector<Case> MakeCases(bool quick)
         add("hiss", {.snrDb = snr});
         cases.back().framing = Framing::kHiss;
     }
+    for (std::size_t i = 0; i < cases.size(); ++i) cases[i].index = i;
     return cases;
 }
 
@@ -558,10 +564,13 @@ void PrintSummary(const std::vector<Case>& cases, std::size_t pictures, std::uin
         limits[r] = text;
     }
     PrintRow("matched-filter limit for 99 %", limits);
-    PrintBoth("99 % from SNR", [&](int k, int r) { return SnrThreshold(cases, k, r); });
-    PrintBoth("99 % up to clock mismatch (ppm)", [&](int k, int r) { return PpmThreshold(cases, k, r, 1.0); });
-    PrintBoth("", [&](int k, int r) { return PpmThreshold(cases, k, r, -1.0); });
-    PrintBoth("sampling phases under 99 %", [&](int k, int r) { return PhaseSummary(cases, k, r); });
+    const auto has = [&](const char* sweep) { return std::ranges::any_of(cases, [&](const Case& c) { return c.sweep == sweep; }); };
+    if (has("snr")) PrintBoth("99 % from SNR", [&](int k, int r) { return SnrThreshold(cases, k, r); });
+    if (has("ppm")) {
+        PrintBoth("99 % up to clock mismatch (ppm)", [&](int k, int r) { return PpmThreshold(cases, k, r, 1.0); });
+        PrintBoth("", [&](int k, int r) { return PpmThreshold(cases, k, r, -1.0); });
+    }
+    if (has("phase")) PrintBoth("sampling phases under 99 %", [&](int k, int r) { return PhaseSummary(cases, k, r); });
     for (const Case& c : cases) {
         if (c.sweep == "snr" || c.sweep == "ppm" || c.sweep == "phase") continue;
         if (c.framing == Framing::kHiss) {
@@ -823,6 +832,7 @@ int SelfTest(unsigned threads)
                             {"snr", {.snrDb = 0.0}, {}},
                             {"ppm", {.ppm = 100.0}, {}},
                             {"ppm", {.ppm = -100.0}, {}}};
+    for (std::size_t i = 0; i < cases.size(); ++i) cases[i].index = i;
     RunAll(cases, broadcasts, pictures, 1, threads);
     for (int k = 0; k < kReceivers; ++k) {
         for (int r = 0; r < kRates; ++r) {
@@ -868,6 +878,8 @@ int main(int argc, char** argv)
     bool selfTest = false;
     std::string csvPath = "docs/robustness.csv";
     std::string pngPath = "docs/robustness.png";
+    std::string only;
+    bool outputGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -890,10 +902,14 @@ int main(int argc, char** argv)
         } else if (arg == "--jobs" && hasValue && ParseCount(argv[i + 1], number) && number >= 1 && number <= 64) {
             threads = static_cast<unsigned>(number);
             ++i;
+        } else if (arg == "--only" && hasValue) {
+            only = argv[++i];
         } else if (arg == "--csv" && hasValue) {
             csvPath = argv[++i];
+            outputGiven = true;
         } else if (arg == "--png" && hasValue) {
             pngPath = argv[++i];
+            outputGiven = true;
         } else {
             std::fprintf(stderr, "telvane-channel: bad argument '%s'\n%s", argv[i], kUsage);
             return kExitUsage;
@@ -911,8 +927,25 @@ int main(int argc, char** argv)
         const std::vector<Broadcast> broadcasts = TransmitAll(pictures);
 
         std::vector<Case> cases = MakeCases(quick);
+        if (!only.empty()) {
+            std::string list = ",";
+            list += only;
+            list += ',';
+            std::erase_if(cases, [&](const Case& c) {
+                std::string name = ",";
+                name += c.sweep;
+                name += ',';
+                return list.find(name) == std::string::npos;
+            });
+            if (cases.empty()) {
+                std::fprintf(stderr, "telvane-channel: no sweep named in '%s'\n", only.c_str());
+                return kExitUsage;
+            }
+        }
         RunAll(cases, broadcasts, pictures, seed, threads);
         PrintSummary(cases, pictures.size(), seed);
+        // A subset is for a look, not for the stored report.
+        if (!only.empty() && !outputGiven) return 0;
 
         if (!MakeParent(csvPath) || !WriteCsv(cases, csvPath)) {
             std::fprintf(stderr, "telvane-channel: %s: cannot write\n", csvPath.c_str());
