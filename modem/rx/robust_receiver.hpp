@@ -10,7 +10,8 @@
 //     a preamble's flags that the RateFinder sees at this rate, whatever
 //     the level), and its onset, where the model's tails (and before the
 //     first fit, its shares) restart.
-//  4. ChannelModel::Predict: the final bits' share of the last two strobes.
+//  4. ChannelModel::Predict: the final bits' share of the last two strobes,
+//     an echo's (EchoCanceller) among them.
 //  5. PairDetector: a_(n-1) from the pair of bits that fits y_(n-1) and y_n
 //     best, one bit late.
 //  6. ChannelModel::Learn: baseline and shares by LMS on y_(n-2).
@@ -24,7 +25,8 @@
 // The signal model is in rx/robust/pulse.hpp. Work per sample: one 8-tap
 // filter and a compare; per half bit one cubic interpolation; per bit the
 // four pair costs (without branches: the bits are random), three tail
-// filters and 13-coefficient LMS; per 64 samples the rate finder's word.
+// filters, 13-coefficient LMS and 4 echo taps; per 8 bits the echo search's
+// pass over its lags; per 64 samples the rate finder's word.
 // No allocation but a few bytes at each preamble found.
 
 #include <algorithm>

@@ -19,6 +19,7 @@ ChannelModel::Design ChannelModel::MakeDesign(const SymbolResponse& r, double pe
         d.tailPole[j] = std::exp(-1.0 / kTailBits[j]);
         d.tailGain[j] = std::sqrt(1.0 - d.tailPole[j] * d.tailPole[j]);
     }
+    d.echo = EchoCanceller::MakeDesign(n);
     return d;
 }
 

@@ -70,6 +70,7 @@
 #include <cstdint>
 
 #include "rx/robust/decision_history.hpp"
+#include "rx/robust/echo_canceller.hpp"
 #include "rx/robust/pulse.hpp"
 
 namespace robust {
@@ -96,6 +97,7 @@ struct ChannelModel {
         double leakStep = 0.0;      // mu_l
         std::array<double, kTailFilters> tailPole{};  // rho_j = exp(-1 / tau_j), per bit
         std::array<double, kTailFilters> tailGain{};  // sqrt(1 - rho_j^2): unit power from random bits
+        EchoCanceller::Design echo;
 
         bool operator==(const Design&) const = default;
     };
@@ -112,7 +114,7 @@ struct ChannelModel {
     }
 
     explicit ChannelModel(const Design& d)
-        : design(d), shares(SharesAt(d, kLowestGain * kSignalLevel * d.peakGain))
+        : design(d), shares(SharesAt(d, kLowestGain * kSignalLevel * d.peakGain)), echo{d.echo}
     {
     }
 
@@ -127,6 +129,8 @@ struct ChannelModel {
     // feedback span), and their shares c_j in levels.
     std::array<double, kTailFilters> tails{};
     std::array<double, kTailFilters> tailShares{};
+    // A second path's share, beyond the tails' reach.
+    EchoCanceller echo;
     std::int32_t bitsSinceOnset = kOnsetBits;  // since the last signal onset, up to kOnsetBits
     bool fitted = false;  // whether the shares have been fitted to a signal once
 
@@ -150,8 +154,9 @@ struct ChannelModel {
             termsBefore[kFeedbackTaps + j] = tailShares[j] * p.tails[j];
             termsNext[kFeedbackTaps - 1 + j] = tailShares[j] * tailNext;
         }
-        p.before = TreeSum(termsBefore);
-        p.beforeNext = TreeSum(termsNext);
+        // The echo's, of the strobes one and two bits after a_(n-2).
+        p.before = TreeSum(termsBefore) + echo.Share(1);
+        p.beforeNext = TreeSum(termsNext) + echo.Share(2);
         return p;
     }
 
@@ -168,6 +173,7 @@ struct ChannelModel {
             bitsSinceOnset = 0;
         }
         tails = {};  // the silence has emptied them
+        echo.Onset();
     }
 
     // Decision a = a_(n-1) taken; y_(n-2) (olderY) is now known on both
@@ -176,12 +182,13 @@ struct ChannelModel {
     void Learn(double a, double olderY, double z, bool adapt, const Prediction& p)
     {
         decisions.Push(a);
+        echo.Push(a);
         // The share of a_(n-1), just decided, is added last: the rest does
         // not wait for the decision.
         std::array<double, kFeedbackTaps + 1 + kTailFilters> termsModel{};
         for (int k = 0; k < kFeedbackTaps + 1; ++k) termsModel[k] = shares[k + 1] * decisions[k + 1];
         for (int j = 0; j < kTailFilters; ++j) termsModel[kFeedbackTaps + 1 + j] = tailShares[j] * tails[j];
-        const double model = TreeSum(termsModel) + shares[0] * a;
+        const double model = TreeSum(termsModel) + echo.Share(-1) + shares[0] * a;
         const double error = olderY - model;
         baseline += (adapt ? design.baselineStep * error : 0.0) + design.leakStep * (z - baseline);
         // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
@@ -202,8 +209,10 @@ struct ChannelModel {
             // The tails adapt once the shares above have settled (and, as all
             // here, never on the repeated bits of a squelch, which fill them
             // far beyond unit power).
-            if (bitsSinceOnset >= kOnsetBits)
+            if (bitsSinceOnset >= kOnsetBits) {
                 for (int j = 0; j < kTailFilters; ++j) tailShares[j] += kFeedbackStep * error * tails[j];
+                echo.Learn(error, shares[1], kFeedbackStep);
+            }
         }
         tails = p.tails;
     }
@@ -215,6 +224,8 @@ struct ChannelModel {
         design = d;
         for (double& share : shares) share *= scale;
         for (double& share : tailShares) share *= scale;
+        // The echo's delay is another number of bits now.
+        echo = EchoCanceller{d.echo};
     }
 
     bool operator==(const ChannelModel&) const = default;
