@@ -49,7 +49,7 @@ constexpr int kExitIncomplete = 3;
 constexpr const char* kUsage =
     "Usage:\n"
     "  telvane-cli encode [--bitrate 5500|8250|11000] [--gap SECONDS] -o OUT.wav IMAGE...\n"
-    "  telvane-cli decode [--bitrate auto|5500|8250|11000] [--receiver exact|robust]\n"
+    "  telvane-cli decode [--bitrate auto|5500|8250|11000] [--receiver robust|exact]\n"
     "                     [--format png|pgm] [-o DIR] RECORDING...\n"
     "  telvane-cli --help | --version\n";
 
@@ -88,11 +88,11 @@ constexpr const char* kHelp =
     "                             auto (default): each transmission at the rate its\n"
     "                             preamble is found at, so a recording may hold\n"
     "                             several; or 4, 3 or 2 samples per bit throughout\n"
-    "  --receiver exact|robust    exact (default): the receiver as the program has\n"
-    "                             always had it, bit for bit; robust: matched filter,\n"
-    "                             adaptive baseline and interpolated bit timing, for\n"
-    "                             noise, AC-coupled audio paths and drifting sound\n"
-    "                             cards (see docs/robustness.png)\n"
+    "  --receiver robust|exact    robust (default): matched filter, adaptive\n"
+    "                             baseline, channel model and interpolated bit\n"
+    "                             timing, for noise, radio audio paths, echoes and\n"
+    "                             drifting sound cards (see docs/robustness.png);\n"
+    "                             exact: the desktop program's receiver, bit for bit\n"
     "  --format png|pgm           8-bit grey PNG (default) or binary PGM\n"
     "  -o DIR                     where the pictures go (default: the current\n"
     "                             directory; created if missing)\n"
@@ -296,7 +296,7 @@ int Encode(Arguments& args)
 // What decode was asked for.
 struct DecodeOptions {
     std::int32_t samplesPerBit = 0;  // 0: each transmission at the rate found
-    bool robust = false;
+    bool robust = true;
     PictureFormat format = PictureFormat::Png;
     std::filesystem::path directory;
 };
