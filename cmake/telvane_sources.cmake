@@ -9,6 +9,7 @@ set(TELVANE_MODEM_SOURCES
     ${TELVANE_ROOT}/modem/rx/robust/channel_model.cpp
     ${TELVANE_ROOT}/modem/rx/robust/design.cpp
     ${TELVANE_ROOT}/modem/rx/robust/echo_canceller.cpp
+    ${TELVANE_ROOT}/modem/rx/robust/error_gradient.cpp
     ${TELVANE_ROOT}/modem/rx/robust/matched_filter.cpp
     ${TELVANE_ROOT}/modem/rx/robust/pulse.cpp
     ${TELVANE_ROOT}/modem/rx/robust/squelch.cpp

@@ -16,7 +16,9 @@
 //     best, one bit late.
 //  6. ChannelModel::Learn: baseline and shares by LMS on y_(n-2).
 //  7. TimingDetector (Gardner, normalised by P), HalfBitCheck against the
-//     detector's hang-up, and TimingLoop (PI): the next strobe instant.
+//     detector's hang-up, ErrorGradient (the model's error against y's
+//     slope, once the model has settled) and TimingLoop (PI): the next
+//     strobe instant.
 //  8. FrameLayer: a = +1 goes in as 1, as ReceiveChain's slicer hands its
 //     bits to FrameDecoder (descrambling and NRZI make the polarity
 //     irrelevant); each line is placed in its row by its position after
@@ -41,6 +43,7 @@
 #include "rx/rate_finder.hpp"
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/design.hpp"
+#include "rx/robust/error_gradient.hpp"
 #include "rx/robust/frame_layer.hpp"
 #include "rx/robust/half_bit_check.hpp"
 #include "rx/robust/interpolator.hpp"
@@ -58,6 +61,7 @@ struct RobustReceiverState {
     robust::Squelch squelch{robust::DesignFor(kInitialSamplesPerBit).squelch};
     robust::HalfBitCheck phaseCheck;
     robust::TimingLoop loop{robust::DesignFor(kInitialSamplesPerBit).loop};
+    robust::ErrorGradient gradient;
     double midValue = 0.0;   // y at the last midpoint
     double previousY = 0.0;  // y at the last strobe
     double olderY = 0.0;     // y at the strobe before
@@ -194,9 +198,17 @@ private:
         // as a steady level, which ends no byte, rather than as whatever the
         // adapting model makes of it; and nothing adapts to the noise.
         const double a = squelched ? s.model.decisions[0] : decision.bit;
-        s.model.Learn(a, s.olderY, z, decision.olderReliable && !squelched, prediction);
+        const double modelError = s.model.Learn(a, s.olderY, z, decision.olderReliable && !squelched, prediction);
 
-        const double ted = robust::TimingDetector::Error(y, s.previousY, s.midValue, s.squelch.Measure(y));
+        const double gardner = robust::TimingDetector::Error(y, s.previousY, s.midValue, s.squelch.Measure(y));
+        // Timing from the model's error as well, once it is settled and the
+        // acquisition is over, while the signal it was fitted to is there.
+        const bool holding = s.model.Settled() && s.phaseCheck.bitsHeard == robust::kAcquireBits &&
+                             s.squelch.power >= robust::kFittedPowerShare * s.model.FittedPower();
+        const double gradient = s.gradient.Error(modelError, s.midValue, holding && decision.olderReliable && !squelched);
+        const double scale = robust::DesignFor(s.interpolator.samplesPerBit).gradientScale;
+        const double ted =
+            holding ? (1.0 - robust::kGradientShare) * gardner + robust::kGradientShare * scale * gradient : gardner;
         s.olderY = s.previousY;
         s.previousY = y;
         if (halfBitLate) {

@@ -191,8 +191,8 @@ struct ChannelModel {
 
     // Decision a = a_(n-1) taken; y_(n-2) (olderY) is now known on both
     // sides: its error against the model adapts the baseline and the shares
-    // if adapt. z is the filter output at the newest strobe.
-    void Learn(double a, double olderY, double z, bool adapt, const Prediction& p)
+    // if adapt. z is the filter output at the newest strobe. Returns e.
+    double Learn(double a, double olderY, double z, bool adapt, const Prediction& p)
     {
         decisions.Push(a);
         echo.Push(a);
@@ -204,7 +204,7 @@ struct ChannelModel {
         const double model = TreeSum(termsModel) + echo.Share(-1) + shares[0] * a;
         const double error = olderY - model;
         if (adapt && bitsAdapted < design.baselineHoldBits) ++bitsAdapted;
-        const bool followBaseline = adapt && bitsAdapted == design.baselineHoldBits;
+        const bool followBaseline = adapt && Settled();
         baseline += (followBaseline ? design.baselineStep * error : 0.0) + design.leakStep * (z - baseline);
         // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
         // the first bits, and 1 / (K + 2 + k) for the other shares (together
@@ -230,7 +230,19 @@ struct ChannelModel {
             }
         }
         tails = p.tails;
+        return error;
     }
+
+    // The strobe power of the signal the shares were fitted to, levels^2.
+    double FittedPower() const
+    {
+        double power = 0.0;
+        for (double share : shares) power += share * share;
+        return power;
+    }
+
+    // Whether the tails have settled since the first signal (Design::baselineHoldBits).
+    bool Settled() const { return bitsAdapted == design.baselineHoldBits; }
 
     // A new samples-per-bit setting: the shares follow the filter's gain.
     void Rescale(const Design& d)

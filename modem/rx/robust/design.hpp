@@ -17,6 +17,7 @@ struct Design {
     TimingLoop::Design loop;
     Squelch::Design squelch;
     ChannelModel::Design model;
+    double gradientScale = 1.0;  // K_p / K_g: ErrorGradient in Gardner's units
 };
 
 Design MakeDesign(std::int32_t samplesPerBit);
