@@ -393,7 +393,7 @@ int DecodeWith(const DecodeOptions& options, const std::vector<std::string>& rec
     const bool follow = options.samplesPerBit == 0;
     using Input = AutoRate<ReportedRate<Receiver>>;
     Input input(station, follow ? kInitialSamplesPerBit : options.samplesPerBit, follow,
-                options.robust ? Input::kMostLeadIn : 0);
+                options.robust ? Input::kMostLeadIn : 0, options.robust);
     const auto preambles = [&] {
         std::int64_t found = 0;
         for (const BitRate& rate : kBitRates) found += input.finder.Count(rate.samplesPerBit);

@@ -43,8 +43,11 @@ public:
     // noise level from the quiet before a transmission (over 64 bits, 256
     // samples at 4 samples per bit); the exact receiver would only make a
     // stray line of it, which puts the first picture a row out of place.
-    AutoRate(Receiver& receiver, std::int32_t samplesPerBit, bool follow, std::int64_t leadIn = 0)
-        : receiver_(receiver), samplesPerBit_(samplesPerBit), follow_(follow), leadIn_(leadIn)
+    // withEdges: the finder also slices by edges (RateFinder), for a
+    // receiver that copes with AC-coupled channels.
+    AutoRate(Receiver& receiver, std::int32_t samplesPerBit, bool follow, std::int64_t leadIn = 0,
+             bool withEdges = false)
+        : finder(withEdges), receiver_(receiver), samplesPerBit_(samplesPerBit), follow_(follow), leadIn_(leadIn)
     {
         receiver_.SetSamplesPerBit(samplesPerBit);
     }

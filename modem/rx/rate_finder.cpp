@@ -23,8 +23,15 @@ constexpr int kAliasPercent = 70;
 // Silence and hum agree with themselves at every rate.
 constexpr int kMinChangesPerWord = 4;
 // The slicer's DC level follows the mean of each word with this step: a
-// time constant of 16 words, 1024 samples (46 ms).
+// time constant of 16 words, 1024 samples (46 ms); so does the edge
+// slicer's mean change.
 constexpr double kDcStep = 1.0 / 16.0;
+// The edge slicer's threshold, of the mean change over two samples, which
+// the edges dominate. Measured through the simulator's 300 Hz - 3 kHz
+// voice band at SNR 20 and 25 dB, 24 transmissions each: at 0.3 it finds
+// 23 and 24 at 4 samples per bit, 22 and 24 at 3; at 0.5, 21 and 19, 14
+// and 16; none at a wrong rate, nor in noise.
+constexpr double kEdgeShare = 0.3;
 
 // Samples lag behind the current word's (bit i of a word is sample
 // 64 k + i): bit i of the result is the sample lag before bit i of words[0],
@@ -169,75 +176,39 @@ void RateFinder::Find(std::span<const std::uint8_t> samples)
     }
 }
 
+// A change over two samples beyond the threshold sets the level to its
+// sign; the first threshold, before any mean, is one level.
+std::uint64_t RateFinder::EdgeSlicer::Slice(const std::uint8_t* samples)
+{
+    const int threshold = static_cast<int>(kEdgeShare * meanChange) + 1;
+    int changes = 0;
+    std::uint64_t sliced = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int sample = samples[i];
+        const int change = sample - previous[0];
+        previous = {previous[1], sample};
+        changes += change < 0 ? -change : change;
+        level = change > threshold ? 1 : change < -threshold ? 0 : level;
+        sliced |= static_cast<std::uint64_t>(level) << i;
+    }
+    meanChange += (changes / 64.0 - meanChange) * kDcStep;
+    return sliced;
+}
+
 void RateFinder::TakeWord(const std::uint8_t* samples)
 {
     const auto threshold = static_cast<std::uint8_t>(std::floor(dcLevel_));
     int sum = 0;
-    FindInWord(Slice(samples, threshold, sum));
+    std::int32_t rate = WindowRate(plain_, Slice(samples, threshold, sum));
     dcLevel_ += (sum / 64.0 - dcLevel_) * kDcStep;
-}
-
-std::int64_t RateFinder::Count(std::int32_t samplesPerBit) const { return counts_[Index(samplesPerBit)]; }
-
-// One rate's share of a word: its agreeing samples by phase, in the word's
-// counts and in the window's sums, less those of the word leaving the
-// window. N is a constant here, so every lag and phase is.
-template <std::int32_t N>
-void RateFinder::CountRate(std::uint64_t sliced, WordCounts& counts, const WordCounts& leaving)
-{
-    constexpr int r = Index(N);
-    Sums& sums = sums_[r];
-    const bool full = words_ >= WindowWords(N);
-    if (full) sums.quietWords -= leaving.changes < kMinChangesPerWord ? 1 : 0;
-    sums.quietWords += counts.changes < kMinChangesPerWord ? 1 : 0;
-    const std::uint64_t level = sliced ^ Lagged(sliced, sliced_[0], sliced_[1], 12 * N) ^
-                                Lagged(sliced, sliced_[0], sliced_[1], 17 * N);
-    const std::uint64_t agreeing = ~(level ^ Lagged(level, descrambled_[r], 0, 8 * N));
-    descrambled_[r] = level;
-    for (int phase = 0; phase < N; ++phase) {
-        if (full) sums.agreeing[phase] -= leaving.agreeing[r][phase];
-        counts.agreeing[r][phase] = Ones(agreeing & PhaseMask(N, phase, counts.first));
-        sums.agreeing[phase] += counts.agreeing[r][phase];
+    if (withEdges_) {
+        const std::int32_t edgeRate = WindowRate(edges_, edgeSlicer_.Slice(samples));
+        if (rate == 0) rate = edgeRate;
     }
-}
-
-void RateFinder::FindInWord(std::uint64_t sliced)
-{
-    WordCounts& counts = window_[slot_];
-    // The windows at 2 and 3 are shorter than the ring, so the words leaving
-    // them are other slots than counts; the window at 4 is the whole ring.
-    const WordCounts& leaving2 = window_[(slot_ + kMaxWindowWords - WindowWords(2)) % kMaxWindowWords];
-    const WordCounts& leaving3 = window_[(slot_ + kMaxWindowWords - WindowWords(3)) % kMaxWindowWords];
-    const WordCounts leaving4 = counts;
-    counts.first = first_;
-    counts.changes = Ones(sliced ^ Lagged(sliced, sliced_[0], sliced_[1], 1));
-    CountRate<2>(sliced, counts, leaving2);
-    CountRate<3>(sliced, counts, leaving3);
-    CountRate<4>(sliced, counts, leaving4);
     slot_ = (slot_ + 1) % kMaxWindowWords;
     first_ = (first_ + 1) % 3;
-    sliced_ = {sliced, sliced_[0]};
     ++words_;
 
-    // Whether a rate's best phase agrees for at least percent of its
-    // samples, in a window that changes often enough to be a signal.
-    const auto agrees = [&](std::int32_t n, int percent) {
-        const Sums& sums = sums_[Index(n)];
-        if (words_ < WindowWords(n) || sums.quietWords > 0) return false;
-        for (int phase = 0; phase < n; ++phase)
-            if (sums.agreeing[phase] * 100 >= percent * WindowSamples(n, phase, first_)) return true;
-        return false;
-    };
-    const bool fastFlags = agrees(2, kAgreeingPercent);
-    if (fastFlags) lastFastFlags_ = words_;
-    // The fastest rate that passes. At 4, not the alias of 2 samples per
-    // bit: a window that reaches back to where 2 passed, or while 2 is still
-    // well above random.
-    std::int32_t rate = 0;
-    if (fastFlags) rate = 2;
-    else if (agrees(3, kAgreeingPercent)) rate = 3;
-    else if (words_ - lastFastFlags_ > WindowWords(4) && !agrees(2, kAliasPercent) && agrees(4, kAgreeingPercent))
-        rate = 4;
     // A window that fails for a word or two amid the flags (noise, a
     // sampling phase on the bits' edges) is still the same preamble.
     const bool samePreamble = rate == lastFoundRate_ && (words_ - lastFoundWord_) * 64 <= 160 * rate;
@@ -248,4 +219,67 @@ void RateFinder::FindInWord(std::uint64_t sliced)
         lastFoundWord_ = words_;
     }
     lastRate_ = rate;
+}
+
+std::int64_t RateFinder::Count(std::int32_t samplesPerBit) const { return counts_[Index(samplesPerBit)]; }
+
+// One rate's share of a word: its agreeing samples by phase, in the word's
+// counts and in the window's sums, less those of the word leaving the
+// window. N is a constant here, so every lag and phase is.
+template <std::int32_t N>
+void RateFinder::CountRate(Stream& stream, std::uint64_t sliced, WordCounts& counts, const WordCounts& leaving)
+{
+    constexpr int r = Index(N);
+    Sums& sums = stream.sums[r];
+    const bool full = words_ >= WindowWords(N);
+    if (full) sums.quietWords -= leaving.changes < kMinChangesPerWord ? 1 : 0;
+    sums.quietWords += counts.changes < kMinChangesPerWord ? 1 : 0;
+    const std::uint64_t level = sliced ^ Lagged(sliced, stream.sliced[0], stream.sliced[1], 12 * N) ^
+                                Lagged(sliced, stream.sliced[0], stream.sliced[1], 17 * N);
+    const std::uint64_t agreeing = ~(level ^ Lagged(level, stream.descrambled[r], 0, 8 * N));
+    stream.descrambled[r] = level;
+    for (int phase = 0; phase < N; ++phase) {
+        if (full) sums.agreeing[phase] -= leaving.agreeing[r][phase];
+        counts.agreeing[r][phase] = Ones(agreeing & PhaseMask(N, phase, counts.first));
+        sums.agreeing[phase] += counts.agreeing[r][phase];
+    }
+}
+
+std::int32_t RateFinder::WindowRate(Stream& stream, std::uint64_t sliced)
+{
+    WordCounts& counts = stream.window[slot_];
+    // The windows at 2 and 3 are shorter than the ring, so the words leaving
+    // them are other slots than counts; the window at 4 is the whole ring.
+    const WordCounts& leaving2 = stream.window[(slot_ + kMaxWindowWords - WindowWords(2)) % kMaxWindowWords];
+    const WordCounts& leaving3 = stream.window[(slot_ + kMaxWindowWords - WindowWords(3)) % kMaxWindowWords];
+    const WordCounts leaving4 = counts;
+    counts.first = first_;
+    counts.changes = Ones(sliced ^ Lagged(sliced, stream.sliced[0], stream.sliced[1], 1));
+    CountRate<2>(stream, sliced, counts, leaving2);
+    CountRate<3>(stream, sliced, counts, leaving3);
+    CountRate<4>(stream, sliced, counts, leaving4);
+    stream.sliced = {sliced, stream.sliced[0]};
+    // This word counted: the window's words and the next word's phase.
+    const std::int64_t words = words_ + 1;
+    const int first = (first_ + 1) % 3;
+
+    // Whether a rate's best phase agrees for at least percent of its
+    // samples, in a window that changes often enough to be a signal.
+    const auto agrees = [&](std::int32_t n, int percent) {
+        const Sums& sums = stream.sums[Index(n)];
+        if (words < WindowWords(n) || sums.quietWords > 0) return false;
+        for (int phase = 0; phase < n; ++phase)
+            if (sums.agreeing[phase] * 100 >= percent * WindowSamples(n, phase, first)) return true;
+        return false;
+    };
+    const bool fastFlags = agrees(2, kAgreeingPercent);
+    if (fastFlags) stream.lastFastFlags = words;
+    // The fastest rate that passes. At 4, not the alias of 2 samples per
+    // bit: a window that reaches back to where 2 passed, or while 2 is still
+    // well above random.
+    if (fastFlags) return 2;
+    if (agrees(3, kAgreeingPercent)) return 3;
+    if (words - stream.lastFastFlags > WindowWords(4) && !agrees(2, kAliasPercent) && agrees(4, kAgreeingPercent))
+        return 4;
+    return 0;
 }

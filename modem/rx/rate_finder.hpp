@@ -20,6 +20,16 @@
 // 80 % of its samples and every word of it changes sign often enough to be
 // a signal at all (silence and hum agree with themselves).
 
+// Through an AC-coupled channel (a radio's 300 Hz high-pass) runs of equal
+// bits droop toward the DC level and slice as the other level, so that the
+// flags no longer agree, and at another rate's lags the errors can. With
+// edges, the samples are also sliced by their edges: a change over two
+// samples of more than a share of the mean change (kEdgeShare) sets the
+// level to its sign, which holds until the next such change; a droop is
+// slower than an edge. Noise makes edges of its own, so the plain slicer
+// stays for noisy channels: a window is a preamble at a rate when either
+// slicing finds it there (the plain one first).
+//
 // One alias: at N = 2 the descrambler applied at N = 4 gives the line level
 // filtered by 1 + x^12 + x^17 (the lags doubled), which repeats every 8 bits
 // too. So the fastest rate that passes is the one, and 4 does not count
@@ -40,6 +50,9 @@ public:
     // them: 3, 5 and 7 words at 2, 3 and 4 samples per bit.
     static constexpr int WindowWords(std::int32_t samplesPerBit) { return (135 * samplesPerBit - 63) / 64; }
     static constexpr int kMaxWindowWords = 7;
+
+    // withEdges: also slice by edges (above), at about twice the work.
+    explicit RateFinder(bool withEdges = false) : withEdges_(withEdges) {}
 
     // A window of flags: where it began (samples from the first sample
     // given) and its rate.
@@ -67,24 +80,6 @@ public:
     bool operator==(const RateFinder&) const = default;
 
 private:
-    struct WordCounts;
-    void TakeWord(const std::uint8_t* samples);
-    void FindInWord(std::uint64_t sliced);
-    template <std::int32_t N>
-    void CountRate(std::uint64_t sliced, WordCounts& counts, const WordCounts& leaving);
-
-    // The samples of a word not yet whole.
-    std::array<std::uint8_t, 64> pending_{};
-    int pendingCount_ = 0;
-    double dcLevel_ = 128.0;
-
-    std::int64_t words_ = 0;  // whole words seen
-    int slot_ = 0;            // words_ mod kMaxWindowWords: the next word's place in the window
-    int first_ = 0;           // words_ mod 3: the phase of the next word's first sample at 3
-    // The two words of sliced samples before the current one, and the
-    // word of descrambled ones before it at each rate.
-    std::array<std::uint64_t, 2> sliced_{};
-    std::array<std::uint64_t, 3> descrambled_{};
     // Per word of the window: sign changes, and for each rate and phase
     // the agreeing samples.
     struct WordCounts {
@@ -94,7 +89,6 @@ private:
 
         bool operator==(const WordCounts&) const = default;
     };
-    std::array<WordCounts, kMaxWindowWords> window_{};
     // Each rate's window summed.
     struct Sums {
         int quietWords = 0;  // with too few sign changes to be a signal
@@ -102,10 +96,47 @@ private:
 
         bool operator==(const Sums&) const = default;
     };
-    std::array<Sums, 3> sums_{};
+    // One slicing's words and windows.
+    struct Stream {
+        // The two words of sliced samples before the current one, and the
+        // word of descrambled ones before it at each rate.
+        std::array<std::uint64_t, 2> sliced{};
+        std::array<std::uint64_t, 3> descrambled{};
+        std::array<WordCounts, kMaxWindowWords> window{};
+        std::array<Sums, 3> sums{};
+        std::int64_t lastFastFlags = -kMaxWindowWords - 1;  // the word where 2 samples per bit last passed
+
+        bool operator==(const Stream&) const = default;
+    };
+    // The edge slicer's state.
+    struct EdgeSlicer {
+        std::array<int, 2> previous{128, 128};  // the two samples before
+        int level = 0;                          // 1: high
+        double meanChange = 0.0;                // mean |change over two samples|, levels
+
+        std::uint64_t Slice(const std::uint8_t* samples);
+        bool operator==(const EdgeSlicer&) const = default;
+    };
+
+    void TakeWord(const std::uint8_t* samples);
+    // The rate whose flags the window ending with this word shows, 0: none.
+    std::int32_t WindowRate(Stream& stream, std::uint64_t sliced);
+    template <std::int32_t N>
+    void CountRate(Stream& stream, std::uint64_t sliced, WordCounts& counts, const WordCounts& leaving);
+
+    bool withEdges_;
+    // The samples of a word not yet whole.
+    std::array<std::uint8_t, 64> pending_{};
+    int pendingCount_ = 0;
+    double dcLevel_ = 128.0;
+    EdgeSlicer edgeSlicer_;
+
+    std::int64_t words_ = 0;  // whole words seen
+    int slot_ = 0;            // words_ mod kMaxWindowWords: the next word's place in the window
+    int first_ = 0;           // words_ mod 3: the phase of the next word's first sample at 3
+    Stream plain_, edges_;
     std::int32_t lastRate_ = 0;        // the rate of the window before, 0: none
     std::int32_t lastFoundRate_ = 0;   // of the latest Preamble
     std::int64_t lastFoundWord_ = 0;   // the word that found it
-    std::int64_t lastFastFlags_ = -kMaxWindowWords - 1;  // the word where 2 samples per bit last passed
     std::array<std::int64_t, 3> counts_{};
 };

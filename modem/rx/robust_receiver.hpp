@@ -65,8 +65,9 @@ struct RobustReceiverState {
     double midValue = 0.0;   // y at the last midpoint
     double previousY = 0.0;  // y at the last strobe
     double olderY = 0.0;     // y at the strobe before
-    // Flags at the receiver's rate open the squelch (Squelch::FlagsFound).
-    RateFinder flags;
+    // Flags at the receiver's rate open the squelch (Squelch::FlagsFound);
+    // sliced by edges too, for the AC-coupled channels the receiver is for.
+    RateFinder flags{true};
     std::int32_t wordFill = 0;  // samples into the finder's current word of 64
 
     bool operator==(const RobustReceiverState&) const = default;
