@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -59,7 +60,7 @@ public:
     // samples, and one or the other throughout a recording (Flush between).
     void Receive(std::span<const std::uint8_t> samples, std::span<const float> full)
     {
-        finder.Find(samples);
+        finder.Find(full.empty() ? samples : Levelled(full));
         received_ += static_cast<std::int64_t>(samples.size());
         for (const RateFinder::Preamble& preamble : finder.found)
             lastPreamble_[RateFinder::Index(preamble.samplesPerBit)] = preamble.windowStart;
@@ -106,6 +107,33 @@ public:
     RateFinder finder;
 
 private:
+    // Full-resolution samples reach the finder at a working level: their
+    // deviation from their mean (over kLevelSamples, 46 ms, as the finder's
+    // own DC level) scaled so that its peak, which follows each larger one
+    // at once and decays with the same time constant, is kFinderPeak
+    // levels; the gain at most kMaxFinderGain. A quiet input (a sound
+    // card's at -30 dB, 16 bits) would otherwise swing by a level or two in
+    // 8 bits, where neither of the finder's slicers sees its flags. The
+    // peak never clips: clipping would turn a run's slow droop through the
+    // DC level into an edge.
+    static constexpr double kFinderPeak = 100.0;        // 8-bit levels from the zero level
+    static constexpr double kLevelSamples = 1024.0;     // the mean's and the peak's time constant, samples
+    static constexpr double kMaxFinderGain = 128000.0;  // levels per full scale: -60 dB to 8 bits' scale
+    std::span<const std::uint8_t> Levelled(std::span<const float> full)
+    {
+        const double decay = 1.0 - 1.0 / kLevelSamples;
+        levelled_.resize(full.size());
+        for (std::size_t i = 0; i < full.size(); ++i) {
+            const double x = full[i];
+            levelMean_ += (x - levelMean_) / kLevelSamples;
+            const double d = x - levelMean_;
+            levelPeak_ = std::max(std::abs(d), levelPeak_ * decay);
+            const double gain = std::min(kMaxFinderGain, kFinderPeak / std::max(levelPeak_, 1e-300));
+            levelled_[i] = static_cast<std::uint8_t>(std::clamp(std::round(128.0 + gain * d), 0.0, 255.0));
+        }
+        return levelled_;
+    }
+
     struct Switch {
         std::int64_t at;
         std::int32_t samplesPerBit;
@@ -155,5 +183,7 @@ private:
     std::int64_t fed_ = 0;       // of them, the receiver's
     std::vector<std::uint8_t> held_;
     std::vector<float> heldFull_;  // the same at full resolution, or none
+    std::vector<std::uint8_t> levelled_;  // the finder's samples from full ones
+    double levelMean_ = 0.0, levelPeak_ = 0.0;  // of the full ones, full scale 1
     std::deque<Switch> switches_;
 };
