@@ -28,7 +28,8 @@
 // filter and a compare; per half bit one cubic interpolation; per bit the
 // four pair costs (without branches: the bits are random), three tail
 // filters, 13-coefficient LMS and 4 echo taps; per 8 bits the echo search's
-// pass over its lags; per 64 samples the rate finder's word.
+// pass over its lags; per 64 samples the rate finder's word, sliced both
+// by level and by edges.
 // No allocation but a few bytes at each preamble found.
 
 #include <algorithm>
