@@ -14,15 +14,14 @@
 // once; the finder only looks, so that a run that finds nothing can say
 // what the signal looks like.
 
-#include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <span>
 #include <vector>
 
+#include "rx/finder_level.hpp"
 #include "rx/rate_finder.hpp"
 
 // Receiver: SetSamplesPerBit and Receive(std::span<const std::uint8_t>,
@@ -107,30 +106,10 @@ public:
     RateFinder finder;
 
 private:
-    // Full-resolution samples reach the finder at a working level: their
-    // deviation from their mean (over kLevelSamples, 46 ms, as the finder's
-    // own DC level) scaled so that its peak, which follows each larger one
-    // at once and decays with the same time constant, is kFinderPeak
-    // levels; the gain at most kMaxFinderGain. A quiet input (a sound
-    // card's at -30 dB, 16 bits) would otherwise swing by a level or two in
-    // 8 bits, where neither of the finder's slicers sees its flags. The
-    // peak never clips: clipping would turn a run's slow droop through the
-    // DC level into an edge.
-    static constexpr double kFinderPeak = 100.0;        // 8-bit levels from the zero level
-    static constexpr double kLevelSamples = 1024.0;     // the mean's and the peak's time constant, samples
-    static constexpr double kMaxFinderGain = 128000.0;  // levels per full scale: -60 dB to 8 bits' scale
     std::span<const std::uint8_t> Levelled(std::span<const float> full)
     {
-        const double decay = 1.0 - 1.0 / kLevelSamples;
         levelled_.resize(full.size());
-        for (std::size_t i = 0; i < full.size(); ++i) {
-            const double x = full[i];
-            levelMean_ += (x - levelMean_) / kLevelSamples;
-            const double d = x - levelMean_;
-            levelPeak_ = std::max(std::abs(d), levelPeak_ * decay);
-            const double gain = std::min(kMaxFinderGain, kFinderPeak / std::max(levelPeak_, 1e-300));
-            levelled_[i] = static_cast<std::uint8_t>(std::clamp(std::round(128.0 + gain * d), 0.0, 255.0));
-        }
+        for (std::size_t i = 0; i < full.size(); ++i) levelled_[i] = finderLevel_.Sample(full[i]);
         return levelled_;
     }
 
@@ -183,7 +162,7 @@ private:
     std::int64_t fed_ = 0;       // of them, the receiver's
     std::vector<std::uint8_t> held_;
     std::vector<float> heldFull_;  // the same at full resolution, or none
+    FinderLevel finderLevel_;
     std::vector<std::uint8_t> levelled_;  // the finder's samples from full ones
-    double levelMean_ = 0.0, levelPeak_ = 0.0;  // of the full ones, full scale 1
     std::deque<Switch> switches_;
 };

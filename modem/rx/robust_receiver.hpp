@@ -41,6 +41,7 @@
 #include <utility>
 
 #include "common/samples.hpp"
+#include "rx/finder_level.hpp"
 #include "rx/rate_finder.hpp"
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/design.hpp"
@@ -69,6 +70,7 @@ struct RobustReceiverState {
     // Flags at the receiver's rate open the squelch (Squelch::FlagsFound);
     // sliced by edges too, for the AC-coupled channels the receiver is for.
     RateFinder flags{true};
+    FinderLevel finderLevel;  // its samples from full-resolution ones
     std::int32_t wordFill = 0;  // samples into the finder's current word of 64
 
     bool operator==(const RobustReceiverState&) const = default;
@@ -152,10 +154,8 @@ private:
             for (std::size_t i = 0; i < count; ++i) {
                 const double x = toLevel(part[i]);
                 Step(s, localDecoder, x);
-                // The finder slices against its own DC level, so the sign of a
-                // quiet signal survives in 8 bits.
-                if constexpr (!std::is_same_v<Sample, std::uint8_t>)
-                    eightBit[i] = static_cast<std::uint8_t>(std::clamp(std::floor(x + kZeroLevel), 0.0, 255.0));
+                // A quiet signal reaches the finder levelled.
+                if constexpr (!std::is_same_v<Sample, std::uint8_t>) eightBit[i] = s.finderLevel.Sample(x / 128.0);
             }
             if constexpr (std::is_same_v<Sample, std::uint8_t>)
                 s.flags.Find(part);
