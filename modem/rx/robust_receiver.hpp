@@ -63,7 +63,7 @@ struct RobustReceiverState {
     robust::Squelch squelch{robust::DesignFor(kInitialSamplesPerBit).squelch};
     robust::HalfBitCheck phaseCheck;
     robust::TimingLoop loop{robust::DesignFor(kInitialSamplesPerBit).loop};
-    robust::ErrorGradient gradient;
+    robust::ErrorGradient gradient{robust::DesignFor(kInitialSamplesPerBit).gradient};
     double midValue = 0.0;   // y at the last midpoint
     double previousY = 0.0;  // y at the last strobe
     double olderY = 0.0;     // y at the strobe before
@@ -109,6 +109,7 @@ public:
         state.squelch.design = design.squelch;
         state.squelch.power *= scale * scale;
         state.loop.design = design.loop;
+        state.gradient.design = design.gradient;
     }
 
     // Unsigned 8-bit samples, 128 the zero level.
@@ -208,9 +209,9 @@ private:
         const bool holding = s.model.Settled() && s.phaseCheck.bitsHeard == robust::kAcquireBits &&
                              s.squelch.power >= robust::kFittedPowerShare * s.model.FittedPower();
         const double gradient = s.gradient.Error(modelError, s.midValue, holding && decision.olderReliable && !squelched);
-        const double scale = robust::DesignFor(s.interpolator.samplesPerBit).gradientScale;
-        const double ted =
-            holding ? (1.0 - robust::kGradientShare) * gardner + robust::kGradientShare * scale * gradient : gardner;
+        const double ted = holding ? (1.0 - robust::kGradientShare) * gardner +
+                                         robust::kGradientShare * s.gradient.design.scale * gradient
+                                   : gardner;
         s.olderY = s.previousY;
         s.previousY = y;
         if (halfBitLate) {

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstddef>
 
-#include "rx/robust/error_gradient.hpp"
 #include "rx/robust/pulse.hpp"
 #include "rx/robust/timing_detector.hpp"
 
@@ -17,7 +16,7 @@ Design MakeDesign(std::int32_t samplesPerBit)
     d.filter = MatchedFilter::MakeDesign(samplesPerBit);
     const SymbolResponse response(samplesPerBit, d.filter.taps);
     d.loop = TimingLoop::MakeDesign(TimingDetector::Gain(response));
-    d.gradientScale = TimingDetector::Gain(response) / ErrorGradient::Gain(response);
+    d.gradient = ErrorGradient::MakeDesign(response, TimingDetector::Gain(response));
     d.squelch = Squelch::MakeDesign(response, d.filter.peakGain);
     d.model = ChannelModel::MakeDesign(response, d.filter.peakGain);
     return d;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "rx/robust/channel_model.hpp"
+#include "rx/robust/error_gradient.hpp"
 #include "rx/robust/matched_filter.hpp"
 #include "rx/robust/squelch.hpp"
 #include "rx/robust/timing_loop.hpp"
@@ -17,7 +18,7 @@ struct Design {
     TimingLoop::Design loop;
     Squelch::Design squelch;
     ChannelModel::Design model;
-    double gradientScale = 1.0;  // K_p / K_g: ErrorGradient in Gardner's units
+    ErrorGradient::Design gradient;
 };
 
 Design MakeDesign(std::int32_t samplesPerBit);

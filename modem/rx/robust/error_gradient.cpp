@@ -2,6 +2,13 @@
 
 namespace robust {
 
+ErrorGradient::Design ErrorGradient::MakeDesign(const SymbolResponse& r, double gardnerGain)
+{
+    Design d;
+    d.scale = gardnerGain / Gain(r);
+    return d;
+}
+
 double ErrorGradient::Gain(const SymbolResponse& r)
 {
     const int n = r.samplesPerBit;

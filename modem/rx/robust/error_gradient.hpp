@@ -9,7 +9,7 @@
 // Gardner's detector needs the signal's energy on both sides of half the
 // bit rate; a channel cut off below it (a linear-phase 3400 Hz voice
 // filter at 8250 bit/s) leaves it nothing but noise, and the loop wanders
-// off. This one needs only a fitted model. Once the model is fitted and
+// off. This one needs only a fitted model. Once the model has settled and
 // the acquisition after an onset is over (HalfBitCheck), each carries
 // kGradientShare (half) of the loop's gain, both scaled to Gardner's K_p:
 // the loop keeps its design where both see the timing, and runs at half
@@ -35,9 +35,19 @@ constexpr double kSlopeStep = 1.0 / 32; // mean y'^2's step, per bit: as P's dec
 constexpr double kFittedPowerShare = 0.25;
 
 struct ErrorGradient {
+    struct Design {
+        double scale = 1.0;  // K_p / K_g: the error in Gardner's units
+
+        bool operator==(const Design&) const = default;
+    };
+    // From the symbol response r and Gardner's K_p for it.
+    static Design MakeDesign(const SymbolResponse& r, double gardnerGain);
     // K_g for the symbol response r, per bit of timing error.
     static double Gain(const SymbolResponse& r);
 
+    explicit ErrorGradient(const Design& d) : design(d) {}
+
+    Design design;
     double olderMid = 0.0, oldestMid = 0.0;  // the midpoints after and before y_(n-2)
     double slopePower = 0.0;                 // mean y'^2, levels^2
 
