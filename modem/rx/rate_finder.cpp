@@ -22,6 +22,11 @@ constexpr int kAliasPercent = 70;
 // at 4 samples per bit (scrambled data changes every 2 bits on average).
 // Silence and hum agree with themselves at every rate.
 constexpr int kMinChangesPerWord = 4;
+// The share of a window's samples either side of the DC level that a
+// signal needs, in percent: scrambled bits are ones half the time, so a
+// window's 96 to 112 bits hold 50 % +- 5 ones, and 25 % is 5 standard
+// deviations away. Dither about silence slices to about 12 % at one side.
+constexpr int kMinSidePercent = 25;
 // The slicer's DC level follows the mean of each word with this step: a
 // time constant of 16 words, 1024 samples (46 ms); so does the edge
 // slicer's mean change.
@@ -232,8 +237,12 @@ void RateFinder::CountRate(Stream& stream, std::uint64_t sliced, WordCounts& cou
     constexpr int r = Index(N);
     Sums& sums = stream.sums[r];
     const bool full = words_ >= WindowWords(N);
-    if (full) sums.quietWords -= leaving.changes < kMinChangesPerWord ? 1 : 0;
+    if (full) {
+        sums.quietWords -= leaving.changes < kMinChangesPerWord ? 1 : 0;
+        sums.ones -= leaving.ones;
+    }
     sums.quietWords += counts.changes < kMinChangesPerWord ? 1 : 0;
+    sums.ones += counts.ones;
     const std::uint64_t level = sliced ^ Lagged(sliced, stream.sliced[0], stream.sliced[1], 12 * N) ^
                                 Lagged(sliced, stream.sliced[0], stream.sliced[1], 17 * N);
     const std::uint64_t agreeing = ~(level ^ Lagged(level, stream.descrambled[r], 0, 8 * N));
@@ -255,6 +264,7 @@ std::int32_t RateFinder::WindowRate(Stream& stream, std::uint64_t sliced)
     const WordCounts leaving4 = counts;
     counts.first = first_;
     counts.changes = Ones(sliced ^ Lagged(sliced, stream.sliced[0], stream.sliced[1], 1));
+    counts.ones = Ones(sliced);
     CountRate<2>(stream, sliced, counts, leaving2);
     CountRate<3>(stream, sliced, counts, leaving3);
     CountRate<4>(stream, sliced, counts, leaving4);
@@ -264,10 +274,13 @@ std::int32_t RateFinder::WindowRate(Stream& stream, std::uint64_t sliced)
     const int first = (first_ + 1) % 3;
 
     // Whether a rate's best phase agrees for at least percent of its
-    // samples, in a window that changes often enough to be a signal.
+    // samples, in a window that changes often enough and slices to both
+    // sides enough to be a signal.
     const auto agrees = [&](std::int32_t n, int percent) {
         const Sums& sums = stream.sums[Index(n)];
-        if (words < WindowWords(n) || sums.quietWords > 0) return false;
+        const int samples = WindowWords(n) * 64;
+        const int side = std::min(sums.ones, samples - sums.ones);
+        if (words < WindowWords(n) || sums.quietWords > 0 || side * 100 < kMinSidePercent * samples) return false;
         for (int phase = 0; phase < n; ++phase)
             if (sums.agreeing[phase] * 100 >= percent * WindowSamples(n, phase, first)) return true;
         return false;

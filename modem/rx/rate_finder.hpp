@@ -18,7 +18,10 @@
 // falls on the bits' edges at the zero level. A window of WindowWords(N)
 // words is a flag preamble at rate N when one phase agrees for at least
 // 80 % of its samples and every word of it changes sign often enough to be
-// a signal at all (silence and hum agree with themselves).
+// a signal at all (silence and hum agree with themselves), and the window
+// slices to about as many ones as zeros, as a signal about its DC level
+// does (a quiet input's dither, a step either side of silence, slices
+// mostly to one side, and then its descrambled samples agree far above 50 %).
 
 // Through an AC-coupled channel (a radio's 300 Hz high-pass) runs of equal
 // bits droop toward the DC level and slice as the other level, so that the
@@ -85,6 +88,7 @@ private:
     struct WordCounts {
         int first = 0;  // the phase of its first sample at 3 samples per bit
         int changes = 0;
+        int ones = 0;  // samples sliced high
         std::array<std::array<int, 4>, 3> agreeing{};
 
         bool operator==(const WordCounts&) const = default;
@@ -92,6 +96,7 @@ private:
     // Each rate's window summed.
     struct Sums {
         int quietWords = 0;  // with too few sign changes to be a signal
+        int ones = 0;
         std::array<int, 4> agreeing{};
 
         bool operator==(const Sums&) const = default;

@@ -120,7 +120,8 @@ TEST(RateFinder, FindsEachPreambleOfAQuietFullResolutionInput)
     }
 }
 
-// Hiss as loud as a signal, silence, and hum: no rate at all.
+// Hiss as loud as a signal, silence, its 8-bit dither (triangular, a level
+// either side) and hum: no rate at all.
 TEST(RateFinder, FindsNothingInNoise)
 {
     std::mt19937 random(11);
@@ -131,7 +132,10 @@ TEST(RateFinder, FindsNothingInNoise)
     for (std::size_t i = 0; i < hum.size(); ++i)
         hum[i] = static_cast<std::uint8_t>(128.0 + 60.0 * std::sin(2.0 * M_PI * 50.0 * static_cast<double>(i) / kSampleRate));
     std::vector<std::uint8_t> silence(kSampleRate, kZeroLevel);
-    for (const std::vector<std::uint8_t>* samples : {&noise, &hum, &silence}) {
+    std::uniform_real_distribution<double> half(-0.5, 0.5);
+    std::vector<std::uint8_t> dither(10 * kSampleRate);
+    for (std::uint8_t& sample : dither) sample = static_cast<std::uint8_t>(std::lround(128.0 + half(random) + half(random)));
+    for (const std::vector<std::uint8_t>* samples : {&noise, &hum, &silence, &dither}) {
         for (const bool withEdges : {false, true}) {
             RateFinder finder(withEdges);
             finder.Find(*samples);
