@@ -189,10 +189,10 @@ private:
     static void Strobe(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, double y)
     {
         const double z = y + s.model.baseline;
-        const auto [squelched, onset] = s.squelch.Decide();
+        const auto [squelched, onset, byFlags] = s.squelch.Decide();
         if (onset) {
             s.model.Onset(s.squelch.RelativeLevel());
-            out.Onset();
+            out.Onset(byFlags);
         }
         const robust::ChannelModel::Prediction prediction = s.model.Predict();
         const bool halfBitLate = s.phaseCheck.Late(y, s.previousY, s.midValue, s.squelch.power, onset, squelched);

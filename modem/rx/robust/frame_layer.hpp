@@ -25,8 +25,9 @@
 // five about once in 2^25 data bits, an hour at 11000 bit/s. The lines of
 // the chain's first flags wait for it (pending). Their rows are counted from
 // the preamble's last two flags in a row where those came, else from the
-// signal's onset (where the squelch opened, the preamble's first bit) if
-// the chain fits it, else from the store's next row, as the exact receiver
+// signal's onset (where the squelch opened: the preamble's first bit, or
+// up to a preamble after it when the preamble's flags opened it) if the
+// chain fits it, else from the store's next row, as the exact receiver
 // would place them; the rest of the picture goes by position from them.
 // Counting runs through an error burst (runs of 8 and more count their
 // length) keeps the positions after it, and so does a dropout that closes
@@ -54,7 +55,8 @@ constexpr std::int32_t kPreambleBits = 20 * kFlagBits + 8;
 // Where line 0 may follow a signal's onset: the squelch opens a few bits
 // into the preamble, and the garbled bits of a receiver still learning the
 // channel add or drop some in the count (28 measured through a 300 Hz
-// high-pass at 8250 bit/s); an eighth of a packet, far from the next row's.
+// high-pass at 8250 bit/s); an eighth of a packet, far from the next row's
+// even with the span of an onset by flags added half on either side.
 constexpr std::int32_t kOnsetSlackBits = kPacketBits / 8;
 constexpr std::int32_t kChainFlags = 5;      // line flags one packet apart that make a picture without it
 
@@ -69,6 +71,7 @@ struct FrameLayerState {
     std::int32_t flagsInARow = 0;       // up to kPreambleFlags
     std::int64_t preambleAt = -(std::int64_t{1} << 40);  // where the latest flag straight after another ended
     std::int64_t onsetAt = -(std::int64_t{1} << 40);     // where the latest signal began
+    std::int32_t onsetSpan = 0;         // its preamble began up to this before it, data bits
     bool afterFlag = false;             // no byte since the last flag
     bool inPicture = false;             // rows can still come from the latest start byte
     std::int64_t lineZeroAt = 0;        // where row 0's flag ends (or would), data bits
@@ -98,15 +101,18 @@ public:
         EndRun(line_code::EndedRun(line_code::Level(descramblerRegister), previousLevel, runLength, kLongestRun));
     }
 
-    // A signal has begun (the squelch opened): its preamble starts here.
-    // The squelch's repeated bits before it, one long run, count now as
-    // the bits they stand for, so that a dropout within a transmission
-    // keeps the rows after it in place; the line it fell in is lost.
-    void Onset()
+    // A signal has begun (the squelch opened): its preamble starts here,
+    // or, byFlags (the preamble's flags opened it), began up to a preamble
+    // before. The squelch's repeated bits before it, one long run, count
+    // now as the bits they stand for, so that a dropout within a
+    // transmission keeps the rows after it in place; the line it fell in
+    // is lost.
+    void Onset(bool byFlags)
     {
         position += runLength;
         runLength = 1;
         onsetAt = position;
+        onsetSpan = byFlags ? kPreambleBits : 0;
         row = -1;
         collecting = false;
     }
@@ -219,8 +225,9 @@ private:
         std::int64_t k = rowFrom(preambleAt + 2 * kFlagBits, kSlackBits);
         if (k >= 0) {
             Start(preambleAt + kFlagBits);
-        } else if (k = rowFrom(onsetAt + kPreambleBits + kFlagBits, kOnsetSlackBits); k >= 0) {
-            Start(onsetAt + kPreambleBits);
+        } else if (k = rowFrom(onsetAt - onsetSpan / 2 + kPreambleBits + kFlagBits, kOnsetSlackBits + onsetSpan / 2);
+                   k >= 0) {
+            Start(onsetAt - onsetSpan / 2 + kPreambleBits);
         } else {
             chainFlags = 0;
             collecting = false;

@@ -72,10 +72,12 @@ struct Squelch {
     double level = 0.0;     // Q, levels^2
     double floor = 0.0;     // F, levels^2, once bitsMeasured reaches kFloorBits
     std::int32_t bitsMeasured = 0;  // up to kFloorBits
+    bool flagsFound = false;  // FlagsFound while squelched, since the last strobe
 
     struct Verdict {
         bool squelched;  // nothing to decide on at this strobe
         bool onset;      // a signal has appeared at this strobe
+        bool byFlags;    // known by its preamble's flags, some way into them
     };
     // At each strobe, from P as it stood after the last.
     Verdict Decide()
@@ -85,8 +87,9 @@ struct Squelch {
         const bool weak = bitsMeasured == kFloorBits && level >= ratio * floor &&
                           level >= kMinSignalShare * design.strobePower;
         const bool now = power < share * design.strobePower && !weak;
-        const Verdict verdict{now, squelched && !now};
+        const Verdict verdict{now, squelched && !now, flagsFound};
         squelched = now;
+        flagsFound = false;
         return verdict;
     }
 
@@ -97,6 +100,7 @@ struct Squelch {
     void FlagsFound()
     {
         if (!squelched) return;
+        flagsFound = true;
         floor = bitsMeasured < kFloorBits ? level / kOpenRatio : std::min(floor, level / kOpenRatio);
         bitsMeasured = kFloorBits;
     }
