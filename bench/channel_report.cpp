@@ -748,7 +748,8 @@ bool WriteChart(const std::vector<Case>& cases, std::size_t pictures, const std:
     for (const Case& c : cases)
         if (c.sweep == "ppm") ppmRange = std::max(ppmRange, std::abs(c.channel.ppm));
     // The clean channel stands for phase 1 as well as 0: a whole sample later.
-    for (Series& s : byPhase) s.points.emplace_back(1.0, s.points.front().second);
+    for (Series& s : byPhase)
+        if (!s.points.empty()) s.points.emplace_back(1.0, s.points.front().second);
     // The matched-filter limits, as dotted verticals.
     for (int r = 0; r < kRates; ++r) {
         const double limit = MatchedFilterLimitDb(kSettings[r]);
@@ -879,7 +880,7 @@ int main(int argc, char** argv)
     std::string csvPath = "docs/robustness.csv";
     std::string pngPath = "docs/robustness.png";
     std::string only;
-    bool outputGiven = false;
+    bool csvGiven = false, pngGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -906,10 +907,10 @@ int main(int argc, char** argv)
             only = argv[++i];
         } else if (arg == "--csv" && hasValue) {
             csvPath = argv[++i];
-            outputGiven = true;
+            csvGiven = true;
         } else if (arg == "--png" && hasValue) {
             pngPath = argv[++i];
-            outputGiven = true;
+            pngGiven = true;
         } else {
             std::fprintf(stderr, "telvane-channel: bad argument '%s'\n%s", argv[i], kUsage);
             return kExitUsage;
@@ -944,23 +945,29 @@ int main(int argc, char** argv)
         }
         RunAll(cases, broadcasts, pictures, seed, threads);
         PrintSummary(cases, pictures.size(), seed);
-        // A subset is for a look, not for the stored report.
-        if (!only.empty() && !outputGiven) return 0;
-
-        if (!MakeParent(csvPath) || !WriteCsv(cases, csvPath)) {
+        // A subset is for a look, not for the stored report: each file only
+        // where asked.
+        const bool writeCsv = only.empty() || csvGiven, writePng = only.empty() || pngGiven;
+        if (writeCsv && (!MakeParent(csvPath) || !WriteCsv(cases, csvPath))) {
             std::fprintf(stderr, "telvane-channel: %s: cannot write\n", csvPath.c_str());
             return kExitFailure;
         }
-        // Text needs a QGuiApplication (its font database); no display is used.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        QGuiApplication application(argc, argv);
-        if (!MakeParent(pngPath) || !WriteChart(cases, pictures.size(), pngPath)) {
-            std::fprintf(stderr, "telvane-channel: %s: cannot write\n", pngPath.c_str());
-            return kExitFailure;
+        if (writePng) {
+            // Text needs a QGuiApplication (its font database); no display is used.
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication application(argc, argv);
+            if (!MakeParent(pngPath) || !WriteChart(cases, pictures.size(), pngPath)) {
+                std::fprintf(stderr, "telvane-channel: %s: cannot write\n", pngPath.c_str());
+                return kExitFailure;
+            }
         }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::printf("\nwrote %s and %s in %.1f s on %u thread%s\n", csvPath.c_str(), pngPath.c_str(), seconds, threads,
-                    threads == 1 ? "" : "s");
+        if (writeCsv || writePng) {
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::printf("\nwrote %s in %.1f s on %u thread%s\n",
+                        writeCsv && writePng ? (csvPath + " and " + pngPath).c_str()
+                                             : (writeCsv ? csvPath : pngPath).c_str(),
+                        seconds, threads, threads == 1 ? "" : "s");
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "telvane-channel: %s\n", e.what());
         return kExitFailure;
