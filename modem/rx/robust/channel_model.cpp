@@ -40,6 +40,7 @@ ChannelModel::Design ChannelModel::MakeDesign(const SymbolResponse& r, double pe
     d.peakGain = peakGain;
     constexpr double kTwoPi = 6.283185307179586;
     d.baselineStep = kTwoPi * kBaselineHz * n / kSampleRate;
+    d.quietBaselineStep = kTwoPi * kQuietBaselineHz * n / kSampleRate;
     d.leakStep = kTwoPi * kBaselineLeakHz * n / kSampleRate;
     d.neighbour = r.At(n);
     for (int j = 0; j < kTailFilters; ++j) {

@@ -120,8 +120,9 @@ struct Impairment {
 TEST(RobustReceiver, DeliversTheRowsThroughEveryImpairment)
 {
     const std::vector<Impairment> impairments{
-        {"noise", {.snrDb = 12.0}, {4}, 0.98},
-        {"noise", {.snrDb = 13.5}, {3, 2}, 0.98},
+        // Within 1.5 dB of the matched filter's limit for 99 % (7.1, 9.1, 9.0 dB).
+        {"noise", {.snrDb = 8.5}, {4}, 0.98},
+        {"noise", {.snrDb = 10.0}, {3, 2}, 0.98},
         {"clock fast", {.snrDb = 20.0, .ppm = 2000.0}, {4, 3, 2}, 0.98},
         {"clock slow", {.snrDb = 20.0, .ppm = -2000.0}, {4, 3, 2}, 0.98},
         {"sampling phase", {.snrDb = 20.0, .samplingPhase = 0.6}, {4, 3, 2}, 0.98},
