@@ -10,22 +10,27 @@
 //     a preamble's flags that the RateFinder sees at this rate, whatever
 //     the level), and its onset, where the model's tails (and before the
 //     first fit, its shares) restart.
-//  4. ChannelModel::Predict: the final bits' share of the last two strobes,
+//  4. Feedforward: the strobe D bits back (1 ms) with the pre-cursors of
+//     the bits after it taken off, q; steps 5 to 7 work on q and on what
+//     the squelch said of it, D bits behind the strobes.
+//  5. ChannelModel::Predict: the final bits' share of the last two q,
 //     an echo's (EchoCanceller) among them.
-//  5. PairDetector: a_(n-1) from the pair of bits that fits y_(n-1) and y_n
+//  6. PairDetector: a_(n-1) from the pair of bits that fits q_(n-1) and q_n
 //     best, one bit late.
-//  6. ChannelModel::Learn: baseline and shares by LMS on y_(n-2).
-//  7. TimingDetector (Gardner, normalised by P), HalfBitCheck against the
-//     detector's hang-up, ErrorGradient (the model's error against y's
+//  7. ChannelModel::Learn: baseline and shares by LMS on q_(n-2); so do
+//     the Feedforward's taps, while the model's error gives timing too.
+//  8. TimingDetector (Gardner on y, normalised by P), HalfBitCheck against
+//     the detector's hang-up, ErrorGradient (the model's error against q's
 //     slope, once the model has settled) and TimingLoop (PI): the next
 //     strobe instant.
-//  8. FrameLayer: a = +1 goes in as 1, as ReceiveChain's slicer hands its
+//  9. FrameLayer: a = +1 goes in as 1, as ReceiveChain's slicer hands its
 //     bits to FrameDecoder (descrambling and NRZI make the polarity
 //     irrelevant); each line is placed in its row by its position after
 //     the start byte, so the picture rows and repaints are those of
 //     ReceiveChain on a clean channel, and a lost line costs one row.
 // The signal model is in rx/robust/pulse.hpp. Work per sample: one 8-tap
 // filter and a compare; per half bit one cubic interpolation; per bit the
+// feed-forward's two filters and LMS (6 to 12 taps), the
 // four pair costs (without branches: the bits are random), three tail
 // filters, 13-coefficient LMS and 4 echo taps; per 8 bits the echo search's
 // pass over its lags; per 64 samples the rate finder's word, sliced both
@@ -46,6 +51,7 @@
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/design.hpp"
 #include "rx/robust/error_gradient.hpp"
+#include "rx/robust/feedforward.hpp"
 #include "rx/robust/frame_layer.hpp"
 #include "rx/robust/half_bit_check.hpp"
 #include "rx/robust/interpolator.hpp"
@@ -64,9 +70,11 @@ struct RobustReceiverState {
     robust::HalfBitCheck phaseCheck;
     robust::TimingLoop loop{robust::DesignFor(kInitialSamplesPerBit).loop};
     robust::ErrorGradient gradient{robust::DesignFor(kInitialSamplesPerBit).gradient};
+    robust::Feedforward feedforward{robust::DesignFor(kInitialSamplesPerBit).feedforward};
     double midValue = 0.0;   // y at the last midpoint
     double previousY = 0.0;  // y at the last strobe
-    double olderY = 0.0;     // y at the strobe before
+    double previousQ = 0.0;  // q at the last strobe
+    double olderQ = 0.0;     // q at the strobe before
     // Flags at the receiver's rate open the squelch (Squelch::FlagsFound);
     // sliced by edges too, for the AC-coupled channels the receiver is for.
     RateFinder flags{true};
@@ -110,6 +118,8 @@ public:
         state.squelch.power *= scale * scale;
         state.loop.design = design.loop;
         state.gradient.design = design.gradient;
+        // Another number of bits ahead.
+        state.feedforward = robust::Feedforward{design.feedforward};
     }
 
     // Unsigned 8-bit samples, 128 the zero level.
@@ -189,39 +199,48 @@ private:
     static void Strobe(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, double y)
     {
         const double z = y + s.model.baseline;
-        const auto [squelched, onset, byFlags] = s.squelch.Decide();
+        const robust::Squelch::Verdict now = s.squelch.Decide();
+        const bool halfBitLate = s.phaseCheck.Late(y, s.previousY, s.midValue, s.squelch.power, now.onset, now.squelched);
+        // Decisions on the equalised strobe D bits back, with what the
+        // squelch said of it.
+        s.feedforward.Push(z, s.midValue + s.model.baseline, now);
+        const double q = s.feedforward.Strobe(s.model.baseline);
+        const auto [squelched, onset, byFlags] = s.feedforward.Verdict();
         if (onset) {
             s.model.Onset(s.squelch.RelativeLevel());
             out.Onset(byFlags);
         }
         const robust::ChannelModel::Prediction prediction = s.model.Predict();
-        const bool halfBitLate = s.phaseCheck.Late(y, s.previousY, s.midValue, s.squelch.power, onset, squelched);
-        const robust::PairDetector::Decision decision = s.detector.Decide(s.model.shares, prediction, s.previousY, y);
+        const robust::PairDetector::Decision decision = s.detector.Decide(s.model.shares, prediction, s.previousQ, q);
         // Below the weakest signal to be met the bit repeats: silence decodes
         // as a steady level, which ends no byte, rather than as whatever the
         // adapting model makes of it; and nothing adapts to the noise.
         const double a = squelched ? s.model.decisions[0] : decision.bit;
-        const double modelError = s.model.Learn(a, s.olderY, z, decision.olderReliable && !squelched, prediction);
-
+        const bool adapt = decision.olderReliable && !squelched;
+        const double modelError = s.model.Learn(a, s.olderQ, z, adapt, prediction);
         const double gardner = robust::TimingDetector::Error(y, s.previousY, s.midValue, s.squelch.Measure(y));
         // Timing from the model's error as well, once it is settled and the
         // acquisition is over, while the signal it was fitted to is there.
         const bool holding = s.model.Settled() && s.phaseCheck.bitsHeard == robust::kAcquireBits &&
                              s.squelch.power >= robust::kFittedPowerShare * s.model.FittedPower();
-        const double gradient = s.gradient.Error(modelError, s.midValue, holding && decision.olderReliable && !squelched);
+        const double gradient = s.gradient.Error(modelError, s.feedforward.Mid(s.model.baseline), holding && adapt);
+        s.feedforward.Learn(modelError, s.squelch.power, s.model.baseline, holding && adapt);
         const double ted = holding ? (1.0 - robust::kGradientShare) * gardner +
                                          robust::kGradientShare * s.gradient.design.scale * gradient
                                    : gardner;
-        s.olderY = s.previousY;
+        s.olderQ = s.previousQ;
+        s.previousQ = q;
         s.previousY = y;
         if (halfBitLate) {
             // The midpoint just past becomes the last strobe, this strobe the
             // midpoint, and the next interpolant, half a bit on, a strobe.
             std::swap(s.previousY, s.midValue);
             s.phaseCheck.previousMid = s.midValue;
+            s.feedforward.SlipHalfBit();
+            s.previousQ = s.feedforward.Strobe(s.model.baseline);
             s.interpolator.SlipHalfBit();
         }
-        s.loop.Update(ted, squelched);
+        s.loop.Update(ted, now.squelched);
         out.DecodeBit(a > 0.0 ? 1 : 0);
     }
 

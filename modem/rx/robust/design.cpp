@@ -19,6 +19,7 @@ Design MakeDesign(std::int32_t samplesPerBit)
     d.gradient = ErrorGradient::MakeDesign(response, TimingDetector::Gain(response));
     d.squelch = Squelch::MakeDesign(response, d.filter.peakGain);
     d.model = ChannelModel::MakeDesign(response, d.filter.peakGain);
+    d.feedforward = Feedforward::MakeDesign(samplesPerBit);
     return d;
 }
 

@@ -6,6 +6,7 @@
 
 #include "rx/robust/channel_model.hpp"
 #include "rx/robust/error_gradient.hpp"
+#include "rx/robust/feedforward.hpp"
 #include "rx/robust/matched_filter.hpp"
 #include "rx/robust/squelch.hpp"
 #include "rx/robust/timing_loop.hpp"
@@ -19,6 +20,7 @@ struct Design {
     Squelch::Design squelch;
     ChannelModel::Design model;
     ErrorGradient::Design gradient;
+    Feedforward::Design feedforward;
 };
 
 Design MakeDesign(std::int32_t samplesPerBit);

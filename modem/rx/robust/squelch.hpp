@@ -75,9 +75,11 @@ struct Squelch {
     bool flagsFound = false;  // FlagsFound while squelched, since the last strobe
 
     struct Verdict {
-        bool squelched;  // nothing to decide on at this strobe
-        bool onset;      // a signal has appeared at this strobe
-        bool byFlags;    // known by its preamble's flags, some way into them
+        bool squelched = true;  // nothing to decide on at this strobe
+        bool onset = false;     // a signal has appeared at this strobe
+        bool byFlags = false;   // known by its preamble's flags, some way into them
+
+        bool operator==(const Verdict&) const = default;
     };
     // At each strobe, from P as it stood after the last.
     Verdict Decide()
