@@ -10,9 +10,9 @@
 //     a preamble's flags that the RateFinder sees at this rate, whatever
 //     the level), and its onset, where the model's tails (and before the
 //     first fit, its shares) restart.
-//  4. Feedforward: the strobe D bits back (1 ms) with the pre-cursors of
-//     the bits after it taken off, q; steps 5 to 7 work on q and on what
-//     the squelch said of it, D bits behind the strobes.
+//  4. Feedforward (at 5500 bit/s): the strobe 7 bits back with the
+//     pre-cursors of the 6 bits after it taken off, q (elsewhere q = y);
+//     steps 5 to 7 work on q and on what the squelch said of it.
 //  5. ChannelModel::Predict: the final bits' share of the last two q,
 //     an echo's (EchoCanceller) among them.
 //  6. PairDetector: a_(n-1) from the pair of bits that fits q_(n-1) and q_n
@@ -20,8 +20,8 @@
 //  7. ChannelModel::Learn: baseline and shares by LMS on q_(n-2); so do
 //     the Feedforward's taps, while the model's error gives timing too.
 //  8. TimingDetector (Gardner on y, normalised by P), HalfBitCheck against
-//     the detector's hang-up, ErrorGradient (the model's error against q's
-//     slope, once the model has settled) and TimingLoop (PI): the next
+//     the detector's hang-up, ErrorGradient (the model's error against y's
+//     slope there, once the model has settled) and TimingLoop (PI): the next
 //     strobe instant.
 //  9. FrameLayer: a = +1 goes in as 1, as ReceiveChain's slicer hands its
 //     bits to FrameDecoder (descrambling and NRZI make the polarity
@@ -30,7 +30,7 @@
 //     ReceiveChain on a clean channel, and a lost line costs one row.
 // The signal model is in rx/robust/pulse.hpp. Work per sample: one 8-tap
 // filter and a compare; per half bit one cubic interpolation; per bit the
-// feed-forward's two filters and LMS (6 to 12 taps), the
+// feed-forward's filter and LMS (6 taps, at 5500 bit/s), the
 // four pair costs (without branches: the bits are random), three tail
 // filters, 13-coefficient LMS and 4 echo taps; per 8 bits the echo search's
 // pass over its lags; per 64 samples the rate finder's word, sliced both
@@ -204,14 +204,14 @@ private:
         // Decisions on the equalised strobe D bits back, with what the
         // squelch said of it.
         s.feedforward.Push(z, s.midValue + s.model.baseline, now);
-        const double q = s.feedforward.Strobe(s.model.baseline);
+        const robust::Feedforward::Equalised q = s.feedforward.Equalise(s.model.baseline);
         const auto [squelched, onset, byFlags] = s.feedforward.Verdict();
         if (onset) {
             s.model.Onset(s.squelch.RelativeLevel());
             out.Onset(byFlags);
         }
         const robust::ChannelModel::Prediction prediction = s.model.Predict();
-        const robust::PairDetector::Decision decision = s.detector.Decide(s.model.shares, prediction, s.previousQ, q);
+        const robust::PairDetector::Decision decision = s.detector.Decide(s.model.shares, prediction, s.previousQ, q.strobe);
         // Below the weakest signal to be met the bit repeats: silence decodes
         // as a steady level, which ends no byte, rather than as whatever the
         // adapting model makes of it; and nothing adapts to the noise.
@@ -223,13 +223,13 @@ private:
         // acquisition is over, while the signal it was fitted to is there.
         const bool holding = s.model.Settled() && s.phaseCheck.bitsHeard == robust::kAcquireBits &&
                              s.squelch.power >= robust::kFittedPowerShare * s.model.FittedPower();
-        const double gradient = s.gradient.Error(modelError, s.feedforward.Mid(s.model.baseline), holding && adapt);
+        const double gradient = s.gradient.Error(modelError, q.mid, holding && adapt);
         s.feedforward.Learn(modelError, s.squelch.power, s.model.baseline, holding && adapt);
         const double ted = holding ? (1.0 - robust::kGradientShare) * gardner +
                                          robust::kGradientShare * s.gradient.design.scale * gradient
                                    : gardner;
         s.olderQ = s.previousQ;
-        s.previousQ = q;
+        s.previousQ = q.strobe;
         s.previousY = y;
         if (halfBitLate) {
             // The midpoint just past becomes the last strobe, this strobe the
@@ -237,7 +237,7 @@ private:
             std::swap(s.previousY, s.midValue);
             s.phaseCheck.previousMid = s.midValue;
             s.feedforward.SlipHalfBit();
-            s.previousQ = s.feedforward.Strobe(s.model.baseline);
+            s.previousQ = s.feedforward.Equalise(s.model.baseline).strobe;
             s.interpolator.SlipHalfBit();
         }
         s.loop.Update(ted, now.squelched);
