@@ -119,7 +119,7 @@ void CheckState(const Robust& receiver)
           "next interpolant not within the next half bit");
     Check(std::abs(s.loop.clockOffset) <= robust::kMaxClockOffset, "clock offset beyond its clamp");
     Check(std::abs(s.loop.correction) <= robust::kMaxCorrection, "correction beyond its clamp");
-    Check(std::isfinite(s.model.baseline) && std::abs(s.model.baseline) <= 256.0,
+    Check(std::isfinite(s.model.Baseline()) && std::abs(s.model.Baseline()) <= 256.0,
           "baseline not finite or beyond the levels");
     Check(s.model.shares[1] >= robust::kMinAmplitude && std::isfinite(s.squelch.power),
           "amplitude or power out of range");

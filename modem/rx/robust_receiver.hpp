@@ -142,7 +142,7 @@ public:
 
     RobustLevels Levels() const
     {
-        const double dc = kZeroLevel + state.model.baseline;
+        const double dc = kZeroLevel + state.model.Baseline();
         const double swing = state.model.shares[1] / state.filter.design.peakGain;
         return {dc, dc + swing, dc - swing};
     }
@@ -187,7 +187,7 @@ private:
     {
         s.interpolator.Push(s.filter.Filter(x));
         while (s.interpolator.Due()) {
-            const double y = s.interpolator.Value() - s.model.baseline;
+            const double y = s.interpolator.Value() - s.model.Baseline();
             if (s.interpolator.midpoint)
                 s.midValue = y;
             else
@@ -198,13 +198,13 @@ private:
 
     static void Strobe(RobustReceiverState& s, robust::FrameLayer<LineSink>& out, double y)
     {
-        const double z = y + s.model.baseline;
+        const double z = y + s.model.Baseline();
         const robust::Squelch::Verdict now = s.squelch.Decide();
         const bool halfBitLate = s.phaseCheck.Late(y, s.previousY, s.midValue, s.squelch.power, now.onset, now.squelched);
         // Decisions on the equalised strobe D bits back, with what the
         // squelch said of it.
-        s.feedforward.Push(z, s.midValue + s.model.baseline, now);
-        const robust::Feedforward::Equalised q = s.feedforward.Equalise(s.model.baseline);
+        s.feedforward.Push(z, s.midValue + s.model.Baseline(), now);
+        const robust::Feedforward::Equalised q = s.feedforward.Equalise(s.model.Baseline());
         const auto [squelched, onset, byFlags] = s.feedforward.Verdict();
         if (onset) {
             s.model.Onset(s.squelch.RelativeLevel());
@@ -224,7 +224,7 @@ private:
         const bool holding = s.model.Settled() && s.phaseCheck.bitsHeard == robust::kAcquireBits &&
                              s.squelch.power >= robust::kFittedPowerShare * s.model.FittedPower();
         const double gradient = s.gradient.Error(modelError, q.mid, holding && adapt);
-        s.feedforward.Learn(modelError, s.squelch.power, s.model.baseline, holding && adapt);
+        s.feedforward.Learn(modelError, s.squelch.power, s.model.Baseline(), holding && adapt);
         const double ted = holding ? (1.0 - robust::kGradientShare) * gardner +
                                          robust::kGradientShare * s.gradient.design.scale * gradient
                                    : gardner;
@@ -237,7 +237,7 @@ private:
             std::swap(s.previousY, s.midValue);
             s.phaseCheck.previousMid = s.midValue;
             s.feedforward.SlipHalfBit();
-            s.previousQ = s.feedforward.Equalise(s.model.baseline).strobe;
+            s.previousQ = s.feedforward.Equalise(s.model.Baseline()).strobe;
             s.interpolator.SlipHalfBit();
         }
         s.loop.Update(ted, now.squelched);

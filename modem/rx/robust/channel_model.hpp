@@ -144,11 +144,12 @@ struct ChannelModel {
     }
 
     Design design;
-    double baseline = 0.0;  // b, levels: the one of the two below that decisions use
     // The two baselines, b_f at kBaselineHz and b_q at kQuietBaselineHz, and
     // the mean error power about each (levels^2).
     std::array<double, 2> baselines{};
     std::array<double, 2> baselineErrorPower{};
+    // b, levels: the one of the two that leaves the smaller error.
+    double Baseline() const { return baselines[baselineErrorPower[1] <= baselineErrorPower[0] ? 1 : 0]; }
     // w: the symbols' shares of the last strobe y_(n-1), in levels: [0] the
     // bit after it, [1] its own (the amplitude A), [2 ..] the bits before.
     Shares shares;
@@ -223,12 +224,12 @@ struct ChannelModel {
         if (adapt && bitsAdapted < design.baselineHoldBits) ++bitsAdapted;
         const bool followBaseline = adapt && Settled();
         const std::array<double, 2> steps{design.baselineStep, design.quietBaselineStep};
+        const double used = Baseline();  // the one the error was taken about
         for (std::size_t i = 0; i < baselines.size(); ++i) {
-            const double own = error + baseline - baselines[i];  // the error about this one
+            const double own = error + used - baselines[i];  // the error about this one
             if (followBaseline) baselineErrorPower[i] += (own * own - baselineErrorPower[i]) / kBaselineChoiceBits;
             baselines[i] += (followBaseline ? steps[i] * own : 0.0) + design.leakStep * (z - baselines[i]);
         }
-        baseline = baselines[baselineErrorPower[1] <= baselineErrorPower[0] ? 1 : 0];
         // k bits after an onset the steps are 1 / (k + 1) for A, the mean of
         // the first bits, and 1 / (K + 2 + k) for the other shares (together
         // they may not exceed 1 / (K + 2) at first, for stability), until
